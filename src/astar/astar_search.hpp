@@ -1,0 +1,89 @@
+// The A* loop shared by the plain and the weighted searches in 2D and 3D.
+//
+// `Term` gives the heuristic part of a cell's priority (already weighted), so
+// that f = term + g. Everything else, from the open list to the result, is the
+// same for all four searches.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <cstdint>
+#include <type_traits>
+
+#include "../core/cells.hpp"
+#include "../core/grid.hpp"
+#include "../core/heap.hpp"
+#include "../core/neighbors.hpp"
+#include "../core/result.hpp"
+
+namespace gridsearch {
+
+struct Node {
+    int32_t x;
+    int32_t y;
+    double f;
+    double g;
+};
+
+struct Node3D {
+    int32_t x;
+    int32_t y;
+    int32_t z;
+    double f;
+    double g;
+};
+
+template <int Dim>
+using NodeFor = std::conditional_t<Dim == 2, Node, Node3D>;
+
+inline Node make_node(const GridView<2>&, int32_t x, int32_t y, int32_t, double f, double g) {
+    return {x, y, f, g};
+}
+inline Node3D make_node(const GridView<3>&, int32_t x, int32_t y, int32_t z, double f, double g) {
+    return {x, y, z, f, g};
+}
+inline int32_t z_of(const Node&) { return 0; }
+inline int32_t z_of(const Node3D& n) { return n.z; }
+
+template <int Dim, class Term>
+py::tuple run_astar(const GridView<Dim>& grid, const Cell& start, const Cell& goal, bool uniform,
+                    const Term& term) {
+    const int32_t s = grid.index(start.x, start.y, start.z);
+    const int32_t t = grid.index(goal.x, goal.y, goal.z);
+
+    CellState cells(cell_count(grid));
+    int32_t expansions = 0;
+    bool found = false;
+    cells.set_g(s, 0.0);
+
+    Heap<NodeFor<Dim>, SinksByF> open;
+    open.push(make_node(grid, start.x, start.y, start.z, term(start.x, start.y, start.z, s), 0.0));
+    while (!open.empty()) {
+        const NodeFor<Dim> e = open.top();
+        open.pop();
+        const int32_t c = grid.index(e.x, e.y, z_of(e));
+        if (cells.closed(c) || e.g != cells.g(c)) continue;
+        cells.close(c);
+        ++expansions;
+        if (c == t) {
+            found = true;
+            break;
+        }
+        const double gc = cells.g(c);
+        for_each_neighbor(grid, e.x, e.y, z_of(e), uniform,
+                          [&](int32_t nx, int32_t ny, int32_t nz, int32_t n, double step) {
+                              if (cells.closed(n)) return;
+                              const double tentative = gc + step;
+                              if (!(cells.g(n) > tentative)) return;
+                              cells.set_g(n, tentative);
+                              cells.set_parent(n, c);
+                              open.push(make_node(grid, nx, ny, nz, term(nx, ny, nz, n) + tentative, tentative));
+                          });
+    }
+
+    py::array path = found ? build_path(grid, s, t, [&](int32_t i) { return cells.parent(i); }) : empty_path<Dim>();
+    const double cost = found ? cells.g(t) : INF;
+    return py::make_tuple(path, cost, expansions, visited_array(grid, cells.closed_block()));
+}
+
+}  // namespace gridsearch

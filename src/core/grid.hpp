@@ -1,0 +1,107 @@
+// The occupancy grid as the searches see it: a byte per cell, row-major, and
+// its extents as 32-bit integers.
+#pragma once
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <cstdint>
+#include <limits>
+#include <stdexcept>
+#include <string>
+
+namespace gridsearch {
+
+namespace py = pybind11;
+
+// The grid argument as the bindings deliver it: bool, C-contiguous, forced cast.
+using BoolGrid = py::array_t<bool, py::array::c_style | py::array::forcecast>;
+// A value map after conversion: float64, C-contiguous, forced cast.
+using ValueArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+inline constexpr int64_t MAX_CELLS = std::numeric_limits<int32_t>::max();
+
+template <int Dim>
+struct GridView {
+    const uint8_t* cells = nullptr;
+    int32_t rows = 0;
+    int32_t cols = 0;
+    int32_t depth = 1;
+    py::ssize_t shape[Dim] = {};  // full-width extents, as numpy reports them
+
+    bool free(int32_t index) const { return cells[index] != 0; }
+    int32_t index(int32_t x, int32_t y, int32_t z) const {
+        if constexpr (Dim == 2)
+            return x * cols + y;
+        else
+            return (x * cols + y) * depth + z;
+    }
+};
+
+// Checks the number of dimensions and that every axis fits the 32-bit index.
+template <int Dim>
+GridView<Dim> open_grid(const BoolGrid& grid) {
+    if (grid.ndim() != Dim) throw std::runtime_error(Dim == 2 ? "Grid must be 2D!" : "Grid must be 3D!");
+    GridView<Dim> view;
+    for (int d = 0; d < Dim; ++d) {
+        view.shape[d] = grid.shape(d);
+        if (view.shape[d] > MAX_CELLS)
+            throw std::length_error("Grid axis " + std::to_string(d) + " has " + std::to_string(view.shape[d]) +
+                                    " cells; at most 2147483647 are supported!");
+    }
+    view.rows = static_cast<int32_t>(view.shape[0]);
+    view.cols = static_cast<int32_t>(view.shape[1]);
+    if (Dim == 3) view.depth = static_cast<int32_t>(view.shape[2]);
+    view.cells = reinterpret_cast<const uint8_t*>(grid.data());
+    return view;
+}
+
+// A cell given as (x, y, z); z is 0 on 2D grids.
+struct Cell {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t z = 0;
+};
+
+inline bool in_range(int32_t v, int32_t extent) {
+    return static_cast<uint32_t>(v) < static_cast<uint32_t>(extent);
+}
+
+// Both endpoints inside the grid, else the fixed runtime error.
+template <int Dim>
+void check_bounds(const GridView<Dim>& g, const Cell& s, const Cell& t) {
+    bool ok = in_range(s.x, g.rows) && in_range(t.x, g.rows) && in_range(s.y, g.cols) && in_range(t.y, g.cols);
+    if (Dim == 3) ok = ok && in_range(s.z, g.depth) && in_range(t.z, g.depth);
+    if (!ok) throw std::runtime_error("Start/goal outside grid bounds!");
+}
+
+template <int Dim>
+bool endpoints_free(const GridView<Dim>& g, const Cell& s, const Cell& t) {
+    return g.free(g.index(s.x, s.y, s.z)) && g.free(g.index(t.x, t.y, t.z));
+}
+
+inline std::string cells_text(unsigned __int128 n) {
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(n % 10)));
+        n /= 10;
+    } while (n != 0);
+    return digits;
+}
+
+// Number of cells, refused before any per-cell array exists when the 32-bit
+// linear index cannot address them all. A 32-bit product that comes out
+// negative keeps the historical vector length message.
+template <int Dim>
+int32_t cell_count(const GridView<Dim>& g) {
+    const uint32_t wrapped = static_cast<uint32_t>(g.rows) * static_cast<uint32_t>(g.cols) *
+                             static_cast<uint32_t>(g.depth);
+    if (static_cast<int32_t>(wrapped) < 0) throw std::length_error("cannot create std::vector larger than max_size()");
+    const unsigned __int128 exact = static_cast<unsigned __int128>(g.rows) * static_cast<uint64_t>(g.cols) *
+                                    static_cast<uint64_t>(g.depth);
+    if (exact > static_cast<unsigned __int128>(MAX_CELLS))
+        throw std::length_error("Grid has " + cells_text(exact) + " cells; at most 2147483647 are supported!");
+    return static_cast<int32_t>(wrapped);
+}
+
+}  // namespace gridsearch

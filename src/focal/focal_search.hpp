@@ -1,0 +1,181 @@
+// Focal search: OPEN ordered by f, FOCAL (the open nodes within w * f_min)
+// ordered by (key, f, g). The key is the caller's map value or h.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <cstdint>
+#include <type_traits>
+#include <vector>
+
+#include "../core/cells.hpp"
+#include "../core/grid.hpp"
+#include "../core/heap.hpp"
+#include "../core/neighbors.hpp"
+#include "../core/result.hpp"
+#include "../core/value_map.hpp"
+
+namespace gridsearch {
+
+struct OpenNode {
+    int32_t x;
+    int32_t y;
+    double f;
+    double g;
+    double h;
+};
+
+struct FocalNode {
+    int32_t x;
+    int32_t y;
+    double f;
+    double g;
+    double h;
+    double key;
+};
+
+struct OpenNode3D {
+    int32_t x;
+    int32_t y;
+    int32_t z;
+    double f;
+    double g;
+    double h;
+};
+
+struct FocalNode3D {
+    int32_t x;
+    int32_t y;
+    int32_t z;
+    double f;
+    double g;
+    double h;
+    double key;
+};
+
+// Lexicographic (key, f, g). A NaN key compares unequal and not greater, so
+// neither entry sinks below the other.
+struct SinksByKey {
+    template <class T>
+    bool operator()(const T& a, const T& b) const {
+        if (a.key != b.key) return a.key > b.key;
+        if (a.f != b.f) return a.f > b.f;
+        return a.g > b.g;
+    }
+};
+
+inline OpenNode make_open(const GridView<2>&, int32_t x, int32_t y, int32_t, double f, double g, double h) {
+    return {x, y, f, g, h};
+}
+inline OpenNode3D make_open(const GridView<3>&, int32_t x, int32_t y, int32_t z, double f, double g, double h) {
+    return {x, y, z, f, g, h};
+}
+inline FocalNode make_focal(const OpenNode& e, double key) { return {e.x, e.y, e.f, e.g, e.h, key}; }
+inline FocalNode3D make_focal(const OpenNode3D& e, double key) { return {e.x, e.y, e.z, e.f, e.g, e.h, key}; }
+template <class N>
+int32_t z_of(const N& n) {
+    if constexpr (std::is_same_v<N, OpenNode> || std::is_same_v<N, FocalNode>)
+        return 0;
+    else
+        return n.z;
+}
+
+template <int Dim, bool Uniform>
+py::tuple run_focal(const GridView<Dim>& grid, const ValueMap& map, const Cell& start, const Cell& goal, double w) {
+    using Open = std::conditional_t<Dim == 2, OpenNode, OpenNode3D>;
+    using Focal = std::conditional_t<Dim == 2, FocalNode, FocalNode3D>;
+
+    const GoalDistance<Dim, Uniform> h{goal.x, goal.y, goal.z};
+    const int32_t s = grid.index(start.x, start.y, start.z);
+    const int32_t t = grid.index(goal.x, goal.y, goal.z);
+    const int32_t count = cell_count(grid);
+
+    if (w < 1.0) w = 1.0;
+    // w * f, except that an infinite w bounds nothing, even where f is 0.
+    const bool unbounded = w == INF;
+    auto bound_for = [&](double f) { return unbounded ? INF : w * f; };
+
+    CellState cells(count);
+    ZeroedBlock in_focal_block(static_cast<std::size_t>(count));
+    uint8_t* in_focal = in_focal_block.as<uint8_t>();
+    auto live = [&](int32_t c, double g) { return !cells.closed(c) && g == cells.g(c); };
+    auto key_of = [&](int32_t c, double hv) { return map.present ? map.at(c) : hv; };
+
+    Heap<Open, SinksByF> open;
+    Heap<Focal, SinksByKey> focal;
+    std::vector<Open> carry;
+    int32_t expansions = 0;
+    bool found = false;
+
+    cells.set_g(s, 0.0);
+    const double h0 = h(start.x, start.y, start.z);
+    open.push(make_open(grid, start.x, start.y, start.z, h0, 0.0, h0));
+
+    while (true) {
+        while (!open.empty() && !live(grid.index(open.top().x, open.top().y, z_of(open.top())), open.top().g))
+            open.pop();
+
+        double f_min, bound;
+        if (open.empty()) {
+            if (focal.empty()) break;
+            f_min = INF;
+            bound = bound_for(f_min);
+        } else {
+            f_min = open.top().f;
+            bound = bound_for(f_min);
+            carry.clear();
+            while (!open.empty() && open.top().f <= bound) {
+                const Open e = open.top();
+                open.pop();
+                const int32_t c = grid.index(e.x, e.y, z_of(e));
+                if (!live(c, e.g)) continue;
+                if (!in_focal[c]) {
+                    focal.push(make_focal(e, key_of(c, e.h)));
+                    in_focal[c] = 1;
+                }
+                carry.push_back(e);
+            }
+            for (const Open& e : carry) open.push(e);
+            if (focal.empty()) break;
+        }
+
+        const Focal top = focal.top();
+        focal.pop();
+        const int32_t c = grid.index(top.x, top.y, z_of(top));
+        in_focal[c] = 0;
+        if (!live(c, top.g)) continue;
+
+        cells.close(c);
+        ++expansions;
+        if (c == t) {
+            found = true;
+            break;
+        }
+        const double gc = cells.g(c);
+        for_each_neighbor(grid, top.x, top.y, z_of(top), Uniform,
+                          [&](int32_t nx, int32_t ny, int32_t nz, int32_t n, double step) {
+                              if (cells.closed(n)) return;
+                              const double tentative = gc + step;
+                              if (!(cells.g(n) > tentative)) return;
+                              cells.set_g(n, tentative);
+                              cells.set_parent(n, c);
+                              in_focal[n] = 0;
+                              const double hn = h(nx, ny, nz);
+                              const double f = tentative + hn;
+                              const Open e = make_open(grid, nx, ny, nz, f, tentative, hn);
+                              open.push(e);
+                              const double top_f = open.top().f;
+                              const double b = f_min > top_f ? bound_for(top_f) : bound;
+                              if (f <= b) {
+                                  focal.push(make_focal(e, key_of(n, hn)));
+                                  in_focal[n] = 1;
+                              }
+                          });
+    }
+
+    py::array path = found ? build_path(grid, s, t, [&](int32_t i) { return cells.parent(i); }) : empty_path<Dim>();
+    const double cost = found ? cells.g(t) : INF;
+    return py::make_tuple(path, cost, expansions, visited_array(grid, cells.closed_block()));
+}
+
+}  // namespace gridsearch
