@@ -1,0 +1,5 @@
+#!/usr/bin/env bash
+# Builds the package into .venv and runs the demo (prints a table, writes out/demo.png).
+source "$(dirname "$0")/env.sh"
+setup_venv .venv examples
+.venv/bin/python examples/demo.py "$@"

@@ -1,0 +1,76 @@
+"""Shared test helpers: an independent shortest-path oracle and path checks."""
+
+from __future__ import annotations
+
+import itertools
+import math
+
+import numpy as np
+
+SQRT2 = 1.4142135623730951
+SQRT3 = 1.7320508075688772
+
+
+def moves(dim: int):
+    return [d for d in itertools.product((-1, 0, 1), repeat=dim) if any(d)]
+
+
+def step_cost(delta, uniform: bool = False) -> float:
+    return 1.0 if uniform else math.sqrt(sum(d * d for d in delta))
+
+
+def oracle_cost(grid: np.ndarray, start, goal, uniform: bool = False) -> float:
+    """Shortest-path cost by SciPy's Dijkstra on the 8/26-neighbour graph."""
+    from scipy.sparse import coo_matrix
+    from scipy.sparse.csgraph import dijkstra
+
+    grid = np.asarray(grid, dtype=bool)
+    idx = np.arange(grid.size).reshape(grid.shape)
+    rows, cols, vals = [], [], []
+    for d in moves(grid.ndim):
+        src = tuple(slice(max(0, -o), grid.shape[a] - max(0, o)) for a, o in enumerate(d))
+        dst = tuple(slice(s.start + o, s.stop + o) for s, o in zip(src, d))
+        ok = grid[src] & grid[dst]
+        rows.append(idx[src][ok])
+        cols.append(idx[dst][ok])
+        vals.append(np.full(int(ok.sum()), step_cost(d, uniform)))
+    n = grid.size
+    m = coo_matrix((np.concatenate(vals), (np.concatenate(rows), np.concatenate(cols))), shape=(n, n)).tocsr()
+    s = int(np.ravel_multi_index(start, grid.shape))
+    t = int(np.ravel_multi_index(goal, grid.shape))
+    return float(dijkstra(m, indices=s, min_only=True)[t])
+
+
+def check_path(grid: np.ndarray, path: np.ndarray, cost: float, start, goal, uniform: bool = False) -> None:
+    """The path runs from start to goal over free cells in legal steps and costs `cost`."""
+    grid = np.asarray(grid, dtype=bool)
+    assert path.dtype == np.int32 and path.ndim == 2 and path.shape[1] == grid.ndim
+    assert tuple(path[0]) == tuple(start) and tuple(path[-1]) == tuple(goal)
+    assert grid[tuple(path.T)].all()
+    steps = np.diff(path.astype(np.int64), axis=0)
+    assert (np.abs(steps) <= 1).all() and (np.abs(steps).sum(axis=1) > 0).all()
+    total = 0.0
+    for d in steps:
+        total += step_cost(d, uniform)
+    assert total == cost
+
+
+def random_grid(rng: np.random.Generator, shape, density: float) -> np.ndarray:
+    return rng.random(shape) >= density
+
+
+def free_pair(rng: np.random.Generator, grid: np.ndarray):
+    free = np.argwhere(grid)
+    a, b = free[rng.integers(len(free), size=2)]
+    return tuple(int(v) for v in a), tuple(int(v) for v in b)
+
+
+def same_result(a, b) -> bool:
+    """Two result tuples are identical: path, cost bits, expansions, visited."""
+    return (
+        np.array_equal(a[0], b[0])
+        and a[0].shape == b[0].shape
+        and (a[1] == b[1] or (math.isnan(a[1]) and math.isnan(b[1])))
+        and a[2] == b[2]
+        and np.array_equal(a[3], b[3])
+    )
