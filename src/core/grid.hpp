@@ -75,9 +75,15 @@ void check_bounds(const GridView<Dim>& g, const Cell& s, const Cell& t) {
     if (!ok) throw std::runtime_error("Start/goal outside grid bounds!");
 }
 
+// Reads the two endpoint cells with a 64-bit index, so that even a grid too
+// large for the 32-bit index (refused later) is never read out of place.
 template <int Dim>
 bool endpoints_free(const GridView<Dim>& g, const Cell& s, const Cell& t) {
-    return g.free(g.index(s.x, s.y, s.z)) && g.free(g.index(t.x, t.y, t.z));
+    auto at = [&](const Cell& c) {
+        const int64_t i = (static_cast<int64_t>(c.x) * g.cols + c.y) * g.depth + c.z;
+        return g.cells[i] != 0;
+    };
+    return at(s) && at(t);
 }
 
 inline std::string cells_text(unsigned __int128 n) {
