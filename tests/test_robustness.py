@@ -122,7 +122,7 @@ def test_no_leaks():
         lambda: astar.astar2D_heuristic_grid(g2, h2.tolist(), 0, 0, 39, 39, 2.0),
         lambda: astar.astar3D(g3, 0, 0, 0, 9, 9, 9),
         lambda: astar.astar3D_heuristic_grid(g3, h3, 0, 0, 0, 9, 9, 9, 1.5),
-        lambda: focal.focal2D(g2, 0, 0, 39, 39, 1.5, h2),
+        lambda: focal.focal2D(g2, 0, 0, 39, 39, 1.05),
         lambda: focal.focal3D(g3, 0, 0, 0, 9, 9, 9, 1.5, None, True),
         lambda: astar.astar2D(g2, 0, 0, 40, 0),  # bounds error
         lambda: astar.astar2D_heuristic_grid(g2, h3, 0, 0, 1, 1),  # map error
@@ -148,7 +148,8 @@ def test_no_leaks():
     gc.collect()
     after = rss_bytes()
     assert [sys.getrefcount(o) for o in objects] == refs
-    assert after - before < 8 * 2**20, f"RSS grew from {before} to {after}"
+    if not SANITIZED:  # the sanitizer's quarantine holds freed memory; its leak check covers this
+        assert after - before < 8 * 2**20, f"RSS grew from {before} to {after}"
 
 
 def test_threads_match_serial_calls():

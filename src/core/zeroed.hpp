@@ -21,7 +21,11 @@ namespace py = pybind11;
 
 class ZeroedBlock {
 public:
+#ifdef GRIDSEARCH_HEAP_ONLY
+    static constexpr std::size_t MAP_THRESHOLD = ~std::size_t(0);
+#else
     static constexpr std::size_t MAP_THRESHOLD = std::size_t(1) << 20;
+#endif
 
     ZeroedBlock() = default;
     explicit ZeroedBlock(std::size_t bytes) : bytes_(bytes) {
