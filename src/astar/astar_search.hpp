@@ -54,7 +54,7 @@ py::tuple run_astar(const GridView<Dim>& grid, const Cell& start, const Cell& go
     CellState cells(cell_count(grid));
     int32_t expansions = 0;
     bool found = false;
-    cells.set_g(s, 0.0);
+    cells.reach(s, 0.0, -1);
 
     Heap<NodeFor<Dim>, SinksByF> open;
     open.push(make_node(grid, start.x, start.y, start.z, term(start.x, start.y, start.z, s), 0.0));
@@ -72,18 +72,18 @@ py::tuple run_astar(const GridView<Dim>& grid, const Cell& start, const Cell& go
         const double gc = cells.g(c);
         for_each_neighbor(grid, e.x, e.y, z_of(e), uniform,
                           [&](int32_t nx, int32_t ny, int32_t nz, int32_t n, double step) {
-                              if (cells.closed(n)) return;
+                              const uint8_t st = cells.state(n);
+                              if (st & CLOSED) return;
                               const double tentative = gc + step;
-                              if (!(cells.g(n) > tentative)) return;
-                              cells.set_g(n, tentative);
-                              cells.set_parent(n, c);
+                              if ((st & REACHED) && !(cells.g(n) > tentative)) return;
+                              cells.reach(n, tentative, c);
                               open.push(make_node(grid, nx, ny, nz, term(nx, ny, nz, n) + tentative, tentative));
                           });
     }
 
     py::array path = found ? build_path(grid, s, t, [&](int32_t i) { return cells.parent(i); }) : empty_path<Dim>();
     const double cost = found ? cells.g(t) : INF;
-    return py::make_tuple(path, cost, expansions, visited_array(grid, cells.closed_block()));
+    return py::make_tuple(path, cost, expansions, visited_array(grid, cells.finish()));
 }
 
 }  // namespace gridsearch

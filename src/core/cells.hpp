@@ -1,58 +1,81 @@
-// Per-cell working state of one search: best cost, parent and closed flag.
+// Per-cell working state of one search.
 //
-// All three live in zeroed blocks, so only the cells a search touches cost
-// anything. The encodings make all-zero bytes mean "cost +inf" and "no parent";
-// the closed flags are one byte per cell and become the visited map as they are.
+// One state byte per cell lives in a zeroed block that becomes the visited map:
+// bit 0 = closed, bit 1 = reached (cost and parent are valid), bit 2 = in
+// FOCAL. The cost and parent arrays are left uninitialised and read only for
+// reached cells, so a call pays only for the cells its search touches: no
+// per-call fill of the whole grid, and untouched pages of a large grid are never
+// mapped in. finish() clears every bit but "closed" on the reached cells, which
+// leaves exactly the visited map.
 #pragma once
 
 #include <cstdint>
-#include <cstring>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <new>
+#include <vector>
 
 #include "zeroed.hpp"
 
 namespace gridsearch {
 
-inline constexpr uint64_t INF_BITS = 0x7FF0000000000000ull;
+inline constexpr uint8_t CLOSED = 1;
+inline constexpr uint8_t REACHED = 2;
+inline constexpr uint8_t IN_FOCAL = 4;
 
-inline uint64_t double_bits(double v) {
-    uint64_t b;
-    std::memcpy(&b, &v, sizeof b);
-    return b;
-}
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
 
-inline double bits_double(uint64_t b) {
-    double v;
-    std::memcpy(&v, &b, sizeof v);
-    return v;
+template <class T>
+std::unique_ptr<T[], FreeDeleter> uninitialised(std::size_t n) {
+    void* p = std::malloc(sizeof(T) * (n == 0 ? 1 : n));
+    if (p == nullptr) throw std::bad_alloc();
+    return std::unique_ptr<T[], FreeDeleter>(static_cast<T*>(p));
 }
 
 class CellState {
 public:
     explicit CellState(int32_t cells)
-        : cost_block_(sizeof(uint64_t) * static_cast<std::size_t>(cells)),
-          parent_block_(sizeof(int32_t) * static_cast<std::size_t>(cells)),
-          closed_block_(static_cast<std::size_t>(cells)),
-          cost_(cost_block_.as<uint64_t>()),
-          parent_(parent_block_.as<int32_t>()),
-          closed_(closed_block_.as<uint8_t>()) {}
+        : state_block_(static_cast<std::size_t>(cells)),
+          state_(state_block_.as<uint8_t>()),
+          cost_(uninitialised<double>(static_cast<std::size_t>(cells))),
+          parent_(uninitialised<int32_t>(static_cast<std::size_t>(cells))) {}
 
-    double g(int32_t i) const { return bits_double(cost_[i] ^ INF_BITS); }
-    void set_g(int32_t i, double v) { cost_[i] = double_bits(v) ^ INF_BITS; }
-    int32_t parent(int32_t i) const { return parent_[i] - 1; }
-    void set_parent(int32_t i, int32_t p) { parent_[i] = p + 1; }
-    bool closed(int32_t i) const { return closed_[i] != 0; }
-    void close(int32_t i) { closed_[i] = 1; }
+    uint8_t state(int32_t i) const { return state_[i]; }
+    bool closed(int32_t i) const { return (state_[i] & CLOSED) != 0; }
+    void close(int32_t i) { state_[i] |= CLOSED; }
 
-    // The closed flags, handed over as the visited map.
-    ZeroedBlock& closed_block() { return closed_block_; }
+    // Best known cost; valid only for reached cells (every cell with a heap entry).
+    double g(int32_t i) const { return cost_[i]; }
+    int32_t parent(int32_t i) const { return parent_[i]; }
+
+    void reach(int32_t i, double g, int32_t parent) {
+        if (!(state_[i] & REACHED)) {
+            state_[i] |= REACHED;
+            reached_.push_back(i);
+        }
+        cost_[i] = g;
+        parent_[i] = parent;
+    }
+
+    bool in_focal(int32_t i) const { return (state_[i] & IN_FOCAL) != 0; }
+    void set_in_focal(int32_t i) { state_[i] |= IN_FOCAL; }
+    void clear_in_focal(int32_t i) { state_[i] &= static_cast<uint8_t>(~IN_FOCAL); }
+
+    // Leaves only the closed flags and hands them over as the visited map.
+    ZeroedBlock& finish() {
+        for (int32_t i : reached_) state_[i] &= CLOSED;
+        return state_block_;
+    }
 
 private:
-    ZeroedBlock cost_block_;
-    ZeroedBlock parent_block_;
-    ZeroedBlock closed_block_;
-    uint64_t* cost_;
-    int32_t* parent_;
-    uint8_t* closed_;
+    ZeroedBlock state_block_;
+    uint8_t* state_;
+    std::unique_ptr<double[], FreeDeleter> cost_;
+    std::unique_ptr<int32_t[], FreeDeleter> parent_;
+    std::vector<int32_t> reached_;
 };
 
 }  // namespace gridsearch

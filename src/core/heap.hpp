@@ -37,8 +37,8 @@ public:
         std::size_t k = 0;
         Sinks sinks;
         while (k < (len - 1) / 2) {
-            std::size_t child = 2 * k + 2;
-            if (sinks(a_[child], a_[child - 1])) --child;
+            // Branch-free choice: the right child unless it sinks below the left.
+            const std::size_t child = 2 * k + 2 - static_cast<std::size_t>(sinks(a_[2 * k + 2], a_[2 * k + 1]));
             a_[k] = a_[child];
             k = child;
         }

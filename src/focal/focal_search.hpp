@@ -96,8 +96,6 @@ py::tuple run_focal(const GridView<Dim>& grid, const ValueMap& map, const Cell& 
     auto bound_for = [&](double f) { return unbounded ? INF : w * f; };
 
     CellState cells(count);
-    ZeroedBlock in_focal_block(static_cast<std::size_t>(count));
-    uint8_t* in_focal = in_focal_block.as<uint8_t>();
     auto live = [&](int32_t c, double g) { return !cells.closed(c) && g == cells.g(c); };
     auto key_of = [&](int32_t c, double hv) { return map.present ? map.at(c) : hv; };
 
@@ -107,7 +105,7 @@ py::tuple run_focal(const GridView<Dim>& grid, const ValueMap& map, const Cell& 
     int32_t expansions = 0;
     bool found = false;
 
-    cells.set_g(s, 0.0);
+    cells.reach(s, 0.0, -1);
     const double h0 = h(start.x, start.y, start.z);
     open.push(make_open(grid, start.x, start.y, start.z, h0, 0.0, h0));
 
@@ -129,9 +127,9 @@ py::tuple run_focal(const GridView<Dim>& grid, const ValueMap& map, const Cell& 
                 open.pop();
                 const int32_t c = grid.index(e.x, e.y, z_of(e));
                 if (!live(c, e.g)) continue;
-                if (!in_focal[c]) {
+                if (!cells.in_focal(c)) {
                     focal.push(make_focal(e, key_of(c, e.h)));
-                    in_focal[c] = 1;
+                    cells.set_in_focal(c);
                 }
                 carry.push_back(e);
             }
@@ -142,7 +140,7 @@ py::tuple run_focal(const GridView<Dim>& grid, const ValueMap& map, const Cell& 
         const Focal top = focal.top();
         focal.pop();
         const int32_t c = grid.index(top.x, top.y, z_of(top));
-        in_focal[c] = 0;
+        cells.clear_in_focal(c);
         if (!live(c, top.g)) continue;
 
         cells.close(c);
@@ -154,12 +152,12 @@ py::tuple run_focal(const GridView<Dim>& grid, const ValueMap& map, const Cell& 
         const double gc = cells.g(c);
         for_each_neighbor(grid, top.x, top.y, z_of(top), Uniform,
                           [&](int32_t nx, int32_t ny, int32_t nz, int32_t n, double step) {
-                              if (cells.closed(n)) return;
+                              const uint8_t st = cells.state(n);
+                              if (st & CLOSED) return;
                               const double tentative = gc + step;
-                              if (!(cells.g(n) > tentative)) return;
-                              cells.set_g(n, tentative);
-                              cells.set_parent(n, c);
-                              in_focal[n] = 0;
+                              if ((st & REACHED) && !(cells.g(n) > tentative)) return;
+                              cells.reach(n, tentative, c);
+                              cells.clear_in_focal(n);
                               const double hn = h(nx, ny, nz);
                               const double f = tentative + hn;
                               const Open e = make_open(grid, nx, ny, nz, f, tentative, hn);
@@ -168,14 +166,14 @@ py::tuple run_focal(const GridView<Dim>& grid, const ValueMap& map, const Cell& 
                               const double b = f_min > top_f ? bound_for(top_f) : bound;
                               if (f <= b) {
                                   focal.push(make_focal(e, key_of(n, hn)));
-                                  in_focal[n] = 1;
+                                  cells.set_in_focal(n);
                               }
                           });
     }
 
     py::array path = found ? build_path(grid, s, t, [&](int32_t i) { return cells.parent(i); }) : empty_path<Dim>();
     const double cost = found ? cells.g(t) : INF;
-    return py::make_tuple(path, cost, expansions, visited_array(grid, cells.closed_block()));
+    return py::make_tuple(path, cost, expansions, visited_array(grid, cells.finish()));
 }
 
 }  // namespace gridsearch
