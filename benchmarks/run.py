@@ -81,6 +81,34 @@ def queries(grid, n, seed):
     return out
 
 
+# ---------------------------------------------------------------- peers shared by 2D and 3D
+def mcp_peer(grid):
+    """scikit-image's geometric minimum-cost path (same move model as ours), or None."""
+    try:
+        from skimage.graph import MCP_Geometric
+    except ImportError:
+        return None
+    costs = np.where(grid, 1.0, np.inf)
+
+    def mcp(s, t):
+        m = MCP_Geometric(costs, fully_connected=True)
+        m.find_costs([s], [t])
+        return m.traceback(t)
+
+    return mcp
+
+
+def dijkstra3d_peer(grid):
+    """dijkstra3d on a unit field (every step costs 1), or None."""
+    try:
+        import dijkstra3d
+    except ImportError:
+        return None
+    field = np.where(grid, 1.0, np.inf).astype(np.float32)
+    conn = 8 if grid.ndim == 2 else 26
+    return lambda s, t: dijkstra3d.dijkstra(field, s, t, connectivity=conn, compass=True)
+
+
 # ---------------------------------------------------------------- 2D peers
 def peers_2d(grid, small):
     peers = {}
@@ -98,26 +126,9 @@ def peers_2d(grid, small):
         peers["tcod AStar"] = lambda s, t: [s] + list(a.get_path(*s, *t))
     except ImportError:
         pass
-    try:
-        from skimage.graph import MCP_Geometric
-
-        costs = np.where(grid, 1.0, np.inf)
-
-        def mcp(s, t):
-            m = MCP_Geometric(costs, fully_connected=True)
-            m.find_costs([s], [t])
-            return m.traceback(t)
-
-        peers["skimage MCP"] = mcp
-    except ImportError:
-        pass
-    try:
-        import dijkstra3d
-
-        field = np.where(grid, 1.0, np.inf).astype(np.float32)
-        peers["dijkstra3d (unit steps)"] = lambda s, t: dijkstra3d.dijkstra(field, s, t, connectivity=8, compass=True)
-    except ImportError:
-        pass
+    for name, peer in (("skimage MCP", mcp_peer(grid)), ("dijkstra3d (unit steps)", dijkstra3d_peer(grid))):
+        if peer is not None:
+            peers[name] = peer
     if small:
         try:
             import networkx as nx
@@ -215,26 +226,9 @@ def bench_3d(nq, seed, rows, sizes):
             "astar3D uniform": lambda s, t: astar.astar3D(world, *s, *t, True),
             "astar3D": lambda s, t: astar.astar3D(world, *s, *t),
         }
-        try:
-            import dijkstra3d
-
-            field = np.where(world, 1.0, np.inf).astype(np.float32)
-            libs["dijkstra3d compass"] = lambda s, t: dijkstra3d.dijkstra(field, s, t, connectivity=26, compass=True)
-        except ImportError:
-            pass
-        try:
-            from skimage.graph import MCP_Geometric
-
-            costs = np.where(world, 1.0, np.inf)
-
-            def mcp(s, t):
-                m = MCP_Geometric(costs, fully_connected=True)
-                m.find_costs([s], [t])
-                return m.traceback(t)
-
-            libs["skimage MCP 3D"] = mcp
-        except ImportError:
-            pass
+        for name, peer in (("dijkstra3d compass", dijkstra3d_peer(world)), ("skimage MCP 3D", mcp_peer(world))):
+            if peer is not None:
+                libs[name] = peer
         opt = [astar.astar3D(world, *s, *t)[1] for s, t in qs]
         opt_u = [astar.astar3D(world, *s, *t, True)[1] for s, t in qs]
         for lib, fn in libs.items():
@@ -287,14 +281,9 @@ def bench_scaling(rows, sizes2, sizes3, reps):
             "astar3D_heuristic_grid": lambda: astar.astar3D_heuristic_grid(world, None, *s, *t, 1.0),
             "focal3D": lambda: focal.focal3D(world, *s, *t, 1.5),
         }
-        if n <= 256:
-            try:
-                import dijkstra3d
-
-                field = np.where(world, 1.0, np.inf).astype(np.float32)
-                libs["dijkstra3d compass"] = lambda: dijkstra3d.dijkstra(field, s, t, connectivity=26, compass=True)
-            except ImportError:
-                pass
+        peer = dijkstra3d_peer(world) if n <= 256 else None
+        if peer is not None:
+            libs["dijkstra3d compass"] = lambda: peer(s, t)
         for lib, fn in libs.items():
             rows.append({"dim": 3, "size": n, "lib": lib, "t": run(fn)})
         del world, libs
@@ -389,7 +378,8 @@ def main(argv=None):
     text = report(map_rows, rows3, scale_rows, args) if map_rows and rows3 and scale_rows else None
     if text:
         print("\n" + text)
-        (ROOT / "benchmarks" / "results.md").write_text(text + "\n")
+        if not args.quick:  # the committed tables come from full runs only
+            (ROOT / "benchmarks" / "results.md").write_text(text + "\n")
         plot(scale_rows, ROOT / "out" / "scaling.png")
     return 0
 
