@@ -6,6 +6,7 @@ import itertools
 import math
 
 import numpy as np
+import pytest
 
 SQRT2 = 1.4142135623730951
 SQRT3 = 1.7320508075688772
@@ -74,3 +75,18 @@ def same_result(a, b) -> bool:
         and a[2] == b[2]
         and np.array_equal(a[3], b[3])
     )
+
+
+def oracle_case(rng: np.random.Generator, dims: int, max_side: int, max_density: float):
+    """A seeded random grid, a free start/goal pair and a step model."""
+    shape = tuple(int(v) for v in rng.integers(2, max_side, dims))
+    grid = random_grid(rng, shape, rng.uniform(0.0, max_density))
+    s, t = free_pair(rng, grid)
+    return shape, grid, s, t, bool(rng.integers(2))
+
+
+def assert_optimal(grid, path, cost, want, s, t, uniform) -> None:
+    """The cost is the oracle's (both inf when unreachable) and the path is valid."""
+    assert cost == pytest.approx(want, rel=1e-9) or cost == want == math.inf
+    if math.isfinite(cost):
+        check_path(grid, path, cost, s, t, uniform)

@@ -7,7 +7,17 @@ import pytest
 
 import astar
 import focal
-from helpers import SQRT2, SQRT3, check_path, free_pair, oracle_cost, random_grid, same_result
+from helpers import (
+    SQRT2,
+    SQRT3,
+    assert_optimal,
+    check_path,
+    free_pair,
+    oracle_case,
+    oracle_cost,
+    random_grid,
+    same_result,
+)
 
 INF = math.inf
 
@@ -111,38 +121,22 @@ class TestFocal3D:
 
 
 class TestFocalOptimalAtWeightOne:
-    @pytest.mark.parametrize("seed", range(4))
-    def test_2d(self, seed):
-        rng = np.random.default_rng(300 + seed)
-        for _ in range(30):
-            shape = tuple(int(v) for v in rng.integers(2, 20, 2))
-            grid = random_grid(rng, shape, rng.uniform(0.0, 0.4))
-            s, t = free_pair(rng, grid)
-            uniform = bool(rng.integers(2))
+    @pytest.mark.parametrize("dims, seed", [(2, 300 + k) for k in range(4)] + [(3, 400 + k) for k in range(3)])
+    def test_against_dijkstra(self, dims, seed):
+        search = focal.focal2D if dims == 2 else focal.focal3D
+        rng = np.random.default_rng(seed)
+        for _ in range(30 if dims == 2 else 15):
+            shape, grid, s, t, uniform = oracle_case(rng, dims, 20 if dims == 2 else 8, 0.4 if dims == 2 else 0.5)
             prox = rng.random(shape) if rng.integers(2) else None
             want = oracle_cost(grid, s, t, uniform)
-            path, cost, _, _ = focal.focal2D(grid, *s, *t, 1.0, prox, uniform)
-            assert cost == pytest.approx(want, rel=1e-9) or cost == want == INF
-            if math.isfinite(cost):
-                check_path(grid, path, cost, s, t, uniform)
+            path, cost, _, _ = search(grid, *s, *t, 1.0, prox, uniform)
+            assert_optimal(grid, path, cost, want, s, t, uniform)
+            if dims == 3:
+                if math.isfinite(cost):
+                    assert cost == pytest.approx(astar.astar3D(grid, *s, *t, uniform)[1], rel=1e-9)
+                continue
             # Valid paths for larger bounds too (their cost is not asserted).
-            path, cost, _, _ = focal.focal2D(grid, *s, *t, float(rng.uniform(1, 3)), prox, uniform)
+            path, cost, _, _ = search(grid, *s, *t, float(rng.uniform(1, 3)), prox, uniform)
             assert math.isfinite(cost) == math.isfinite(want)
             if math.isfinite(cost):
                 check_path(grid, path, cost, s, t, uniform)
-
-    @pytest.mark.parametrize("seed", range(3))
-    def test_3d(self, seed):
-        rng = np.random.default_rng(400 + seed)
-        for _ in range(15):
-            shape = tuple(int(v) for v in rng.integers(2, 8, 3))
-            grid = random_grid(rng, shape, rng.uniform(0.0, 0.5))
-            s, t = free_pair(rng, grid)
-            uniform = bool(rng.integers(2))
-            prox = rng.random(shape) if rng.integers(2) else None
-            want = oracle_cost(grid, s, t, uniform)
-            path, cost, _, _ = focal.focal3D(grid, *s, *t, 1.0, prox, uniform)
-            assert cost == pytest.approx(want, rel=1e-9) or cost == want == INF
-            if math.isfinite(cost):
-                check_path(grid, path, cost, s, t, uniform)
-                assert cost == pytest.approx(astar.astar3D(grid, *s, *t, uniform)[1], rel=1e-9)

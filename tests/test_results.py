@@ -6,7 +6,17 @@ import numpy as np
 import pytest
 
 import astar
-from helpers import SQRT2, SQRT3, check_path, free_pair, oracle_cost, random_grid, same_result
+from helpers import (
+    SQRT2,
+    SQRT3,
+    assert_optimal,
+    check_path,
+    free_pair,
+    oracle_case,
+    oracle_cost,
+    random_grid,
+    same_result,
+)
 
 INF = math.inf
 
@@ -232,45 +242,24 @@ class TestWeighted3D:
 class TestOracle:
     """Costs agree with SciPy's Dijkstra on seeded random grids."""
 
-    @pytest.mark.parametrize("seed", range(6))
-    def test_2d(self, seed):
-        rng = np.random.default_rng(100 + seed)
-        for _ in range(40):
-            shape = tuple(int(v) for v in rng.integers(2, 24, 2))
-            grid = random_grid(rng, shape, rng.uniform(0.0, 0.45))
-            s, t = free_pair(rng, grid)
-            uniform = bool(rng.integers(2))
+    @pytest.mark.parametrize(
+        "dims, seed", [(2, 100 + k) for k in range(6)] + [(3, 200 + k) for k in range(4)]
+    )
+    def test_against_dijkstra(self, dims, seed):
+        plain, weighted = (
+            (astar.astar2D, astar.astar2D_heuristic_grid) if dims == 2 else (astar.astar3D, astar.astar3D_heuristic_grid)
+        )
+        rng = np.random.default_rng(seed)
+        for _ in range(40 if dims == 2 else 25):
+            shape, grid, s, t, uniform = oracle_case(rng, dims, 24 if dims == 2 else 10, 0.45 if dims == 2 else 0.5)
             want = oracle_cost(grid, s, t, uniform)
-            path, cost, _, _ = astar.astar2D(grid, *s, *t, uniform)
-            assert cost == pytest.approx(want, rel=1e-9) or cost == want == INF
-            if math.isfinite(cost):
-                check_path(grid, path, cost, s, t, uniform)
+            path, cost, _, _ = plain(grid, *s, *t, uniform)
+            assert_optimal(grid, path, cost, want, s, t, uniform)
             # A zero heuristic grid is still optimal; a weight bounds the excess.
-            _, c0, _, _ = astar.astar2D_heuristic_grid(grid, np.zeros(shape), *s, *t, 1.0, uniform)
+            _, c0, _, _ = weighted(grid, np.zeros(shape), *s, *t, 1.0, uniform)
             assert c0 == pytest.approx(want, rel=1e-9) or c0 == want == INF
             w = float(rng.uniform(1.0, 4.0))
-            p, cw, _, _ = astar.astar2D_heuristic_grid(grid, None, *s, *t, w, uniform)
-            if math.isfinite(want):
-                assert cw <= w * want * (1 + 1e-9)
-                check_path(grid, p, cw, s, t, uniform)
-
-    @pytest.mark.parametrize("seed", range(4))
-    def test_3d(self, seed):
-        rng = np.random.default_rng(200 + seed)
-        for _ in range(25):
-            shape = tuple(int(v) for v in rng.integers(2, 10, 3))
-            grid = random_grid(rng, shape, rng.uniform(0.0, 0.5))
-            s, t = free_pair(rng, grid)
-            uniform = bool(rng.integers(2))
-            want = oracle_cost(grid, s, t, uniform)
-            path, cost, _, _ = astar.astar3D(grid, *s, *t, uniform)
-            assert cost == pytest.approx(want, rel=1e-9) or cost == want == INF
-            if math.isfinite(cost):
-                check_path(grid, path, cost, s, t, uniform)
-            _, c0, _, _ = astar.astar3D_heuristic_grid(grid, np.zeros(shape), *s, *t, 1.0, uniform)
-            assert c0 == pytest.approx(want, rel=1e-9) or c0 == want == INF
-            w = float(rng.uniform(1.0, 4.0))
-            p, cw, _, _ = astar.astar3D_heuristic_grid(grid, None, *s, *t, w, uniform)
+            p, cw, _, _ = weighted(grid, None, *s, *t, w, uniform)
             if math.isfinite(want):
                 assert cw <= w * want * (1 + 1e-9)
                 check_path(grid, p, cw, s, t, uniform)

@@ -11,7 +11,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <limits>
 #include <memory>
 #include <new>
 #include <vector>
