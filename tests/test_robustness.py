@@ -12,6 +12,7 @@ import pytest
 import astar
 import focal
 from helpers import same_result
+from workload import leak_workload, run as run_workload
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SANITIZED = os.environ.get("GRIDSEARCH_SANITIZED") == "1"
@@ -109,47 +110,44 @@ def rss_bytes():
 
 @pytest.mark.skipif(not os.path.exists("/proc/self/statm"), reason="needs /proc")
 def test_no_leaks():
-    rng = np.random.default_rng(4)
-    g2 = rng.random((40, 40)) > 0.2
-    g3 = rng.random((10, 10, 10)) > 0.2
-    g2[0, 0] = g2[-1, -1] = g3[0, 0, 0] = g3[-1, -1, -1] = True
-    h2, h3 = rng.random(g2.shape), rng.random(g3.shape)
-    lst = g2.tolist()
-    calls = [
-        lambda: astar.astar2D(g2, 0, 0, 39, 39),
-        lambda: astar.astar2D(lst, 0, 0, 39, 39, True),
-        lambda: astar.astar2D_heuristic_grid(g2, h2, 0, 0, 39, 39, 2.0),
-        lambda: astar.astar2D_heuristic_grid(g2, h2.tolist(), 0, 0, 39, 39, 2.0),
-        lambda: astar.astar3D(g3, 0, 0, 0, 9, 9, 9),
-        lambda: astar.astar3D_heuristic_grid(g3, h3, 0, 0, 0, 9, 9, 9, 1.5),
-        lambda: focal.focal2D(g2, 0, 0, 39, 39, 1.05),
-        lambda: focal.focal3D(g3, 0, 0, 0, 9, 9, 9, 1.5, None, True),
-        lambda: astar.astar2D(g2, 0, 0, 40, 0),  # bounds error
-        lambda: astar.astar2D_heuristic_grid(g2, h3, 0, 0, 1, 1),  # map error
-        lambda: focal.focal2D(g2, 0, 0, 1, 1, 1.0, "x"),  # NumPy error
-        lambda: astar.astar3D(g2, 0, 0, 0, 0, 0, 0),  # rank error
-        lambda: astar.astar2D(g2, 0, 0, 1.0, 1),  # conversion error
-    ]
-    objects = [g2, g3, h2, h3, lst]
+    calls, objects = leak_workload()
     refs = [sys.getrefcount(o) for o in objects]
-
-    def run(n):
-        for _ in range(n):
-            for call in calls:
-                try:
-                    call()
-                except (RuntimeError, ValueError, TypeError):
-                    pass
-
-    run(300)
+    run_workload(calls, 300)
     gc.collect()
     before = rss_bytes()
-    run(int(os.environ.get("GRIDSEARCH_LEAK_ROUNDS", "3000")))
+    run_workload(calls, int(os.environ.get("GRIDSEARCH_LEAK_ROUNDS", "3000")))
     gc.collect()
     after = rss_bytes()
     assert [sys.getrefcount(o) for o in objects] == refs
     if not SANITIZED:  # the sanitizer's quarantine holds freed memory; its leak check covers this
         assert after - before < 8 * 2**20, f"RSS grew from {before} to {after}"
+
+
+def leak_check(*args):
+    """Runs the workload in a child with the leak checker on; returns its stderr, or None if the checker broke."""
+    env = dict(os.environ)
+    env["ASAN_OPTIONS"] = env.get("ASAN_OPTIONS", "").replace("detect_leaks=0", "") + ":detect_leaks=1"
+    for _ in range(3):
+        proc = subprocess.run(
+            [sys.executable, os.path.join(HERE, "workload.py"), *args],
+            capture_output=True, text=True, timeout=600, env=env,
+        )
+        assert "workload done" in proc.stdout, proc.stderr[-3000:]
+        if "LeakSanitizer has encountered a fatal error" not in proc.stderr:
+            return proc
+    return None
+
+
+@pytest.mark.skipif(not SANITIZED, reason="needs the sanitizer build")
+def test_leak_checker_finds_nothing_in_the_modules():
+    control = leak_check("20", "control")
+    if control is None:
+        pytest.skip("LeakSanitizer itself fails on this machine")
+    assert "detected memory leaks" in control.stderr and "4096 byte" in control.stderr, control.stderr[-3000:]
+    proc = leak_check(os.environ.get("GRIDSEARCH_LEAK_ROUNDS", "400"))
+    if proc is None:
+        pytest.skip("LeakSanitizer itself fails on this machine")
+    assert proc.returncode == 0 and "LeakSanitizer" not in proc.stderr, proc.stderr[-5000:]
 
 
 def test_threads_match_serial_calls():

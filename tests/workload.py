@@ -1,0 +1,61 @@
+"""A mixed workload of every search, with maps, list inputs and failing calls.
+
+Used in-process by the reference-count/RSS test and, under the sanitizer build,
+by a child process whose exit runs the leak check.
+"""
+
+import sys
+
+import numpy as np
+
+import astar
+import focal
+
+
+def leak_workload():
+    """Returns (calls, objects): calls that succeed or raise, and the caller objects they use."""
+    rng = np.random.default_rng(4)
+    g2 = rng.random((40, 40)) > 0.2
+    g3 = rng.random((10, 10, 10)) > 0.2
+    g2[0, 0] = g2[-1, -1] = g3[0, 0, 0] = g3[-1, -1, -1] = True
+    h2, h3 = rng.random(g2.shape), rng.random(g3.shape)
+    lst = g2.tolist()
+    calls = [
+        lambda: astar.astar2D(g2, 0, 0, 39, 39),
+        lambda: astar.astar2D(lst, 0, 0, 39, 39, True),
+        lambda: astar.astar2D_heuristic_grid(g2, h2, 0, 0, 39, 39, 2.0),
+        lambda: astar.astar2D_heuristic_grid(g2, h2.tolist(), 0, 0, 39, 39, 2.0),
+        lambda: astar.astar3D(g3, 0, 0, 0, 9, 9, 9),
+        lambda: astar.astar3D_heuristic_grid(g3, h3, 0, 0, 0, 9, 9, 9, 1.5),
+        lambda: focal.focal2D(g2, 0, 0, 39, 39, 1.05),
+        lambda: focal.focal2D(g2, 0, 0, 39, 39, 1.5, h2),
+        lambda: focal.focal3D(g3, 0, 0, 0, 9, 9, 9, 1.5, None, True),
+        lambda: astar.astar2D(g2, 0, 0, 40, 0),  # bounds error
+        lambda: astar.astar2D_heuristic_grid(g2, h3, 0, 0, 1, 1),  # map error
+        lambda: focal.focal2D(g2, 0, 0, 1, 1, 1.0, "x"),  # NumPy error
+        lambda: astar.astar3D(g2, 0, 0, 0, 0, 0, 0),  # rank error
+        lambda: astar.astar2D(g2, 0, 0, 1.0, 1),  # conversion error
+    ]
+    return calls, [g2, g3, h2, h3, lst]
+
+
+def run(calls, rounds: int) -> None:
+    for _ in range(rounds):
+        for call in calls:
+            try:
+                call()
+            except (RuntimeError, ValueError, TypeError):
+                pass
+
+
+if __name__ == "__main__":
+    calls, _ = leak_workload()
+    run(calls, int(sys.argv[1]))
+    if len(sys.argv) > 2 and sys.argv[2] == "control":
+        # A deliberate leak through the C allocator, to show that the leak check is live.
+        import ctypes
+
+        libc = ctypes.CDLL(None)
+        libc.malloc.restype = ctypes.c_void_p
+        libc.malloc(4096)
+    print("workload done", flush=True)
