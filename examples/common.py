@@ -18,14 +18,13 @@ def read_map(path: str | Path) -> np.ndarray:
     Returns a bool array of shape (height, width), True where walkable.
     """
     lines = Path(path).read_text().splitlines()
-    header = {}
-    i = 0
-    while lines[i].strip() != "map":
-        key, _, value = lines[i].partition(" ")
-        header[key] = value.strip()
-        i += 1
-    height, width = int(header["height"]), int(header["width"])
-    rows = lines[i + 1 : i + 1 + height]
+    try:
+        body = next(i for i, line in enumerate(lines) if line.strip() == "map")
+        header = dict(line.split(None, 1) for line in lines[:body] if line.strip())
+        height, width = int(header["height"]), int(header["width"])
+    except (StopIteration, KeyError, ValueError):
+        raise ValueError(f"{path}: not a map file (needs 'height', 'width' and 'map' lines)") from None
+    rows = lines[body + 1 : body + 1 + height]
     grid = np.zeros((height, width), dtype=bool)
     for r, row in enumerate(rows):
         grid[r, : len(row)] = [c in FREE_CHARS for c in row[:width]]
@@ -72,6 +71,86 @@ def free_cell_near(grid: np.ndarray, cell) -> tuple[int, ...]:
     free = np.argwhere(grid)
     d = np.abs(free - np.asarray(cell)).sum(axis=1)
     return tuple(int(v) for v in free[int(np.argmin(d))])
+
+
+def maze_map(size: int = 256, corridor: int = 4, seed: int = 3) -> np.ndarray:
+    """A perfect maze (randomised depth-first carving) with corridors `corridor` cells wide."""
+    rng = np.random.default_rng(seed)
+    cells = max(2, size // (corridor + 1))
+    grid = np.zeros((cells * (corridor + 1) + 1,) * 2, dtype=bool)
+    seen = np.zeros((cells, cells), dtype=bool)
+    stack = [(0, 0)]
+    seen[0, 0] = True
+
+    def room(i, j):
+        x, y = 1 + i * (corridor + 1), 1 + j * (corridor + 1)
+        return slice(x, x + corridor), slice(y, y + corridor)
+
+    grid[room(0, 0)] = True
+    while stack:
+        i, j = stack[-1]
+        options = [(i + di, j + dj) for di, dj in ((1, 0), (-1, 0), (0, 1), (0, -1))
+                   if 0 <= i + di < cells and 0 <= j + dj < cells and not seen[i + di, j + dj]]
+        if not options:
+            stack.pop()
+            continue
+        ni, nj = options[int(rng.integers(len(options)))]
+        seen[ni, nj] = True
+        a, b = room(i, j), room(ni, nj)
+        grid[min(a[0].start, b[0].start) : max(a[0].stop, b[0].stop),
+             min(a[1].start, b[1].start) : max(a[1].stop, b[1].stop)] = True
+        stack.append((ni, nj))
+    return grid[:size, :size]
+
+
+def random_map(size: int = 256, density: float = 0.3, seed: int = 4) -> np.ndarray:
+    """Independent random obstacles."""
+    return np.random.default_rng(seed).random((size, size)) >= density
+
+
+def largest_region(grid: np.ndarray) -> np.ndarray:
+    """The free cells of the largest 8/26-connected region, as a mask."""
+    from scipy.ndimage import label
+
+    labels, count = label(grid, structure=np.ones((3,) * grid.ndim))
+    if count == 0:
+        return np.zeros_like(grid, dtype=bool)
+    return labels == 1 + int(np.argmax(np.bincount(labels.ravel())[1:]))
+
+
+def query_pairs(grid: np.ndarray, n: int, seed: int = 0) -> list[tuple[tuple[int, ...], tuple[int, ...]]]:
+    """`n` seeded start/goal pairs of free cells, both in the grid's largest connected region."""
+    cells = np.argwhere(largest_region(grid))
+    if len(cells) == 0:
+        return []
+    rng = np.random.default_rng(seed)
+    picks = cells[rng.integers(0, len(cells), size=(n, 2))]
+    return [(tuple(map(int, a)), tuple(map(int, b))) for a, b in picks]
+
+
+def guide_mask(shape, waypoints) -> np.ndarray:
+    """Cells on a polyline through the waypoints."""
+    mask = np.zeros(shape, dtype=bool)
+    for (x0, y0), (x1, y1) in zip(waypoints, waypoints[1:]):
+        n = max(abs(x1 - x0), abs(y1 - y0)) + 1
+        mask[np.linspace(x0, x1, n).round().astype(int), np.linspace(y0, y1, n).round().astype(int)] = True
+    return mask
+
+
+def proximity_to(mask: np.ndarray) -> np.ndarray:
+    """Euclidean distance of every cell to the nearest cell of the mask."""
+    from scipy.ndimage import distance_transform_edt
+
+    return distance_transform_edt(~mask)
+
+
+def side_by_side(panels, gap: int = 6) -> np.ndarray:
+    """RGB panels of equal height joined left to right with white gaps."""
+    spacer = np.full((panels[0].shape[0], gap, 3), 255, dtype=np.uint8)
+    out = [panels[0]]
+    for p in panels[1:]:
+        out += [spacer, p]
+    return np.concatenate(out, axis=1)
 
 
 PALETTE = {

@@ -12,43 +12,16 @@ import sys
 import time
 from pathlib import Path
 
-import numpy as np
-
 import astar
 import focal
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from common import free_cell_near, render, rooms_map, voxel_world, write_png  # noqa: E402
-
-
-def guide_mask(shape, waypoints) -> np.ndarray:
-    """Cells on a polyline through the waypoints."""
-    mask = np.zeros(shape, dtype=bool)
-    for (x0, y0), (x1, y1) in zip(waypoints, waypoints[1:]):
-        n = max(abs(x1 - x0), abs(y1 - y0)) + 1
-        mask[np.linspace(x0, x1, n).round().astype(int), np.linspace(y0, y1, n).round().astype(int)] = True
-    return mask
-
-
-def proximity_to(mask: np.ndarray) -> np.ndarray:
-    """Euclidean distance of every cell to the nearest cell of the mask."""
-    try:
-        from scipy.ndimage import distance_transform_edt
-    except ImportError:  # a coarse fallback without SciPy
-        pts = np.argwhere(mask)
-        xs, ys = np.indices(mask.shape)
-        out = np.full(mask.shape, np.inf)
-        for x, y in pts[:: max(1, len(pts) // 400)]:
-            out = np.minimum(out, np.hypot(xs - x, ys - y))
-        return out
-    return distance_transform_edt(~mask)
-
+from common import free_cell_near, guide_mask, proximity_to, render, rooms_map, side_by_side, voxel_world, write_png  # noqa: E402,E501
 
 def timed(fn, *args, **kwargs):
     t0 = time.perf_counter()
     result = fn(*args, **kwargs)
     return result, (time.perf_counter() - t0) * 1e3
-
 
 def main(argv=None) -> int:
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
@@ -98,13 +71,10 @@ def main(argv=None) -> int:
         render(grid, *reversed(results[("astar2D_heuristic_grid", "2.0")])),
         render(grid, results[("focal2D + guide", "1.5")][1], results[("focal2D + guide", "1.5")][0], guide),
     ]
-    gap = np.full((n, 6, 3), 255, dtype=np.uint8)
-    picture = np.concatenate([panels[0], gap, panels[1], gap, panels[2]], axis=1)
-    write_png(args.out, picture, scale=2 if n <= 256 else 1)
+    write_png(args.out, side_by_side(panels), scale=2 if n <= 256 else 1)
     print(f"\nwrote {args.out}: A* | weighted A* (w = 2) | focal search along the green guide (w = 1.5)")
     print("dark: blocked, blue: expanded cells, red: path")
     return 0
-
 
 if __name__ == "__main__":
     raise SystemExit(main())
