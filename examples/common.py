@@ -41,7 +41,8 @@ def rooms_map(size: int = 512, room: int = 64, obstacles: float = 0.12, seed: in
     for k in range(room, size, room):
         for j in range(0, size, room):
             for horizontal in (True, False):
-                door = j + int(rng.integers(4, room - 12))
+                lo = min(4, room // 4)
+                door = j + int(rng.integers(lo, max(room - 12, lo + 1)))
                 width = int(rng.integers(3, 8))
                 if horizontal:
                     grid[k, door : door + width] = True

@@ -26,8 +26,8 @@ from common import maze_map, query_pairs, random_map, read_map, render, rooms_ma
 SHARED_MAPS = Path(__file__).resolve().parents[2] / "shared" / "maps"
 
 
-def load_maps(paths: list[str], size: int) -> dict[str, np.ndarray]:
-    if not paths and SHARED_MAPS.is_dir():
+def load_maps(paths: list[str], size: int, generate: bool = False) -> dict[str, np.ndarray]:
+    if not paths and not generate and SHARED_MAPS.is_dir():
         paths = sorted(str(p) for p in SHARED_MAPS.glob("*.map"))
     if paths:
         return {Path(p).stem: read_map(p) for p in paths}
@@ -65,6 +65,7 @@ def main(argv=None) -> int:
     ap.add_argument("maps", nargs="*", help="map files (default: ../shared/maps/*.map, else generated maps)")
     ap.add_argument("--queries", type=int, default=200, help="queries per map (default 200)")
     ap.add_argument("--size", type=int, default=512, help="side of the generated maps (default 512)")
+    ap.add_argument("--generate", action="store_true", help="use generated maps even when ../shared/maps exists")
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--out", default="out/maps", help="folder for the pictures")
     args = ap.parse_args(argv)
@@ -73,7 +74,7 @@ def main(argv=None) -> int:
     print(header)
     print("-" * len(header))
     try:
-        maps = load_maps(args.maps, args.size)
+        maps = load_maps(args.maps, args.size, args.generate)
     except (OSError, ValueError) as err:
         print(f"error: {err}", file=sys.stderr)
         return 2

@@ -1,0 +1,92 @@
+"""Every example runs on small inputs and writes what it promises."""
+
+import os
+import struct
+import subprocess
+import sys
+import zlib
+from pathlib import Path
+
+import pytest
+
+EXAMPLES = Path(__file__).resolve().parents[1] / "examples"
+SANITIZED = os.environ.get("GRIDSEARCH_SANITIZED") == "1"
+
+
+def run(script: str, *args, cwd) -> str:
+    proc = subprocess.run(
+        [sys.executable, str(EXAMPLES / script), *map(str, args)],
+        capture_output=True, text=True, cwd=cwd, timeout=900,
+    )
+    assert proc.returncode == 0, proc.stdout + proc.stderr[-4000:]
+    return proc.stdout
+
+
+def png_shape(path: Path) -> tuple[int, int]:
+    """(height, width) of a PNG, after checking its signature and that its pixel data inflates."""
+    data = path.read_bytes()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n" and data[12:16] == b"IHDR"
+    width, height = struct.unpack(">II", data[16:24])
+    idat = data.index(b"IDAT")
+    (length,) = struct.unpack(">I", data[idat - 4 : idat])
+    assert len(zlib.decompress(data[idat + 4 : idat + 4 + length])) == height * (1 + 3 * width)
+    return height, width
+
+
+def test_demo(tmp_path):
+    out = run("demo.py", "--size", 64, "--voxels", 12, "--out", tmp_path / "demo.png", cwd=tmp_path)
+    assert out.count("\n") > 10 and "focal2D + guide" in out and "astar3D_heuristic_grid" in out
+    assert png_shape(tmp_path / "demo.png") == (128, 2 * (3 * 64 + 12))
+
+
+def test_real_maps_reads_map_files_and_generates_maps(tmp_path):
+    rows = ["." * 12, ".@@@@@@@@@..", "....T.....G.", "@@@@@@@@@.S.", "." * 12]
+    (tmp_path / "tiny.map").write_text("type octile\nheight 5\nwidth 12\nmap\n" + "\n".join(rows) + "\n")
+    out = run("real_maps.py", tmp_path / "tiny.map", "--queries", 7, "--out", tmp_path / "maps", cwd=tmp_path)
+    assert "tiny" in out and "5x12" in out
+    assert png_shape(tmp_path / "maps" / "tiny.png")[0] % 5 == 0
+    out = run("real_maps.py", "--generate", "--size", 48, "--queries", 5, "--out", tmp_path / "gen", cwd=tmp_path)
+    assert sorted(p.name for p in (tmp_path / "gen").iterdir()) == ["maze48.png", "random48.png", "rooms48.png"]
+
+
+def test_real_maps_rejects_a_file_that_is_not_a_map(tmp_path):
+    (tmp_path / "bad.map").write_text("hello\n")
+    proc = subprocess.run([sys.executable, str(EXAMPLES / "real_maps.py"), str(tmp_path / "bad.map")],
+                          capture_output=True, text=True, cwd=tmp_path)
+    assert proc.returncode == 2 and "not a map file" in proc.stderr
+
+
+def test_guided_focal(tmp_path):
+    out = run("guided_focal.py", "--size", 64, "--out", tmp_path / "g.png", cwd=tmp_path)
+    assert "focal along the guide" in out and "guided cost within w x optimal: True" in out
+    assert png_shape(tmp_path / "g.png")[0] == 64 * 8
+
+
+def test_voxels(tmp_path):
+    out = run("voxels.py", "--size", 16, "--slices", 4, "--out", tmp_path / "v.png", cwd=tmp_path)
+    assert "focal3D w=1.5" in out and "z levels [0, 4, 8, 12]" in out
+    assert png_shape(tmp_path / "v.png")[0] == 16 * 12
+
+
+@pytest.mark.skipif(SANITIZED, reason="a Dask cluster of sanitized interpreters is too slow for CI")
+def test_batch_matches_serial_on_processes_and_dask(tmp_path):
+    pytest.importorskip("dask.distributed")
+    out = run("batch.py", "--queries", 120, "--size", 64, "--workers", 2, cwd=tmp_path)
+    assert "dask LocalCluster" in out and "processes" in out
+    assert "all results identical to the serial run" in out and "False" not in out
+
+
+def test_batch_without_dask(tmp_path):
+    out = run("batch.py", "--queries", 60, "--size", 48, "--workers", 2, "--no-dask", cwd=tmp_path)
+    assert "all results identical to the serial run" in out and "dask" not in out
+
+
+def test_readme_quick_start(tmp_path):
+    """The README's quick start runs and prints what its comment says."""
+    readme = (EXAMPLES.parent / "README.md").read_text()
+    block = readme.split("## Quick start", 1)[1].split("```python\n", 1)[1].split("```", 1)[0]
+    (tmp_path / "quick.py").write_text(block)
+    proc = subprocess.run([sys.executable, "quick.py"], capture_output=True, text=True, cwd=tmp_path)
+    assert proc.returncode == 0, proc.stderr
+    promised = next(line[2:] for line in block.splitlines() if line.startswith("# [["))
+    assert proc.stdout.splitlines()[0] == promised
