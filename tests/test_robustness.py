@@ -87,7 +87,9 @@ def test_memory_exhaustion_is_memory_error():
         import resource, numpy as np, astar, focal
         grid = np.zeros((40000, 40000), bool)   # legal: 1.6e9 cells
         grid[0, 0] = grid[-1, -1] = True
-        soft = 6 * 2**30
+        with open("/proc/self/statm") as f:
+            in_use = int(f.read().split()[0]) * resource.getpagesize()
+        soft = in_use + 2**30   # less than the 1.6 GB visited map needs
         resource.setrlimit(resource.RLIMIT_AS, (soft, resource.getrlimit(resource.RLIMIT_AS)[1]))
         for call in (lambda: astar.astar2D(grid, 0, 0, 39999, 39999),
                      lambda: focal.focal2D(grid, 0, 0, 39999, 39999, 2.0)):

@@ -45,45 +45,55 @@ inline Node3D make_node(const GridView<3>&, int32_t x, int32_t y, int32_t z, dou
 inline int32_t z_of(const Node&) { return 0; }
 inline int32_t z_of(const Node3D& n) { return n.z; }
 
-template <int Dim, class Term>
-py::tuple run_astar(const GridView<Dim>& grid, const Cell& start, const Cell& goal, bool uniform,
-                    const Term& term) {
+template <int Dim, class Cells, class Term>
+py::tuple astar_loop(const GridView<Dim>& grid, int32_t count, const Cell& start, const Cell& goal, bool uniform,
+                     const Term& term) {
     const int32_t s = grid.index(start.x, start.y, start.z);
     const int32_t t = grid.index(goal.x, goal.y, goal.z);
 
-    CellState cells(cell_count(grid));
+    Cells cells(grid, count);
     int32_t expansions = 0;
     bool found = false;
-    cells.reach(s, 0.0, -1);
+    cells.reach({s, start.x, start.y, start.z}, 0.0, -1);
 
     Heap<NodeFor<Dim>, SinksByF> open;
     open.push(make_node(grid, start.x, start.y, start.z, term(start.x, start.y, start.z, s), 0.0));
     while (!open.empty()) {
         const NodeFor<Dim> e = open.top();
         open.pop();
-        const int32_t c = grid.index(e.x, e.y, z_of(e));
+        const At c{grid.index(e.x, e.y, z_of(e)), e.x, e.y, z_of(e)};
         if (cells.closed(c) || e.g != cells.g(c)) continue;
         cells.close(c);
         ++expansions;
-        if (c == t) {
+        if (c.i == t) {
             found = true;
             break;
         }
-        const double gc = cells.g(c);
+        const double gc = e.g;
         for_each_neighbor(grid, e.x, e.y, z_of(e), uniform,
                           [&](int32_t nx, int32_t ny, int32_t nz, int32_t n, double step) {
-                              const uint8_t st = cells.state(n);
+                              const At a{n, nx, ny, nz};
+                              const auto r = cells.ref(a);
+                              const uint8_t st = cells.state(r);
                               if (st & CLOSED) return;
                               const double tentative = gc + step;
-                              if ((st & REACHED) && !(cells.g(n) > tentative)) return;
-                              cells.reach(n, tentative, c);
+                              if ((st & REACHED) && !(cells.g(r) > tentative)) return;
+                              cells.reach(r, a, tentative, c.i);
                               open.push(make_node(grid, nx, ny, nz, term(nx, ny, nz, n) + tentative, tentative));
                           });
     }
 
     py::array path = found ? build_path(grid, s, t, [&](int32_t i) { return cells.parent(i); }) : empty_path<Dim>();
-    const double cost = found ? cells.g(t) : INF;
+    const double cost = found ? cells.g({t, goal.x, goal.y, goal.z}) : INF;
     return py::make_tuple(path, cost, expansions, visited_array(grid, cells.finish()));
+}
+
+template <int Dim, class Term>
+py::tuple run_astar(const GridView<Dim>& grid, const Cell& start, const Cell& goal, bool uniform,
+                    const Term& term) {
+    const int32_t count = cell_count(grid);
+    if (count >= TILED_FROM) return astar_loop<Dim, TiledCells<Dim>>(grid, count, start, goal, uniform, term);
+    return astar_loop<Dim, FlatCells<Dim>>(grid, count, start, goal, uniform, term);
 }
 
 }  // namespace gridsearch

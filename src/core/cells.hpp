@@ -1,20 +1,35 @@
-// Per-cell working state of one search.
+// Per-cell working state of one search: flags, best cost, parent.
 //
-// One state byte per cell lives in a zeroed block that becomes the visited map:
-// bit 0 = closed, bit 1 = reached (cost and parent are valid), bit 2 = in
-// FOCAL. The cost and parent arrays are left uninitialised and read only for
-// reached cells, so a call pays only for the cells its search touches: no
-// per-call fill of the whole grid, and untouched pages of a large grid are never
-// mapped in. finish() clears every bit but "closed" on the reached cells, which
-// leaves exactly the visited map.
+// Flags: bit 0 = closed, bit 1 = reached (cost and parent are valid), bit 2 =
+// in FOCAL. Costs and parents are read only for reached cells, so neither
+// layout fills anything per call: a call pays only for the cells its search
+// touches.
+//
+// FlatCells (grids below TILED_FROM cells): one flag byte per cell in a zeroed
+// block that becomes the visited map, and uninitialised cost and parent arrays
+// indexed by the linear cell index. finish() clears every flag but "closed" on
+// the reached cells, which leaves exactly the visited map.
+//
+// TiledCells (larger grids): there, a compact region's cells lie on many rows
+// far apart in memory, and every fresh page a search touches in a grid-sized
+// array costs a page fault (two for a flag byte, read before it is written).
+// So the grid is cut into tiles (32 x 32 in 2D, 8^3 in 3D); a tile's flags,
+// costs and parents are stored together, only for tiles holding a reached
+// cell, in one growing heap block that the allocator recycles from call to
+// call. A directory maps each tile of the grid to its storage (0 = none yet).
+// finish() writes the closed cells into a fresh zeroed visited map, which is
+// then only written, never read.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
 
+#include "grid.hpp"
 #include "zeroed.hpp"
 
 namespace gridsearch {
@@ -22,6 +37,14 @@ namespace gridsearch {
 inline constexpr uint8_t CLOSED = 1;
 inline constexpr uint8_t REACHED = 2;
 inline constexpr uint8_t IN_FOCAL = 4;
+
+// Grids from this many cells on use TiledCells.
+inline constexpr int32_t TILED_FROM = int32_t(1) << 20;
+
+// A cell by linear index and coordinates (z = 0 in 2D).
+struct At {
+    int32_t i, x, y, z;
+};
 
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
@@ -34,34 +57,35 @@ std::unique_ptr<T[], FreeDeleter> uninitialised(std::size_t n) {
     return std::unique_ptr<T[], FreeDeleter>(static_cast<T*>(p));
 }
 
-class CellState {
+template <int Dim>
+class FlatCells {
 public:
-    explicit CellState(int32_t cells)
+    FlatCells(const GridView<Dim>&, int32_t cells)
         : state_block_(static_cast<std::size_t>(cells)),
           state_(state_block_.as<uint8_t>()),
           cost_(uninitialised<double>(static_cast<std::size_t>(cells))),
           parent_(uninitialised<int32_t>(static_cast<std::size_t>(cells))) {}
 
-    uint8_t state(int32_t i) const { return state_[i]; }
-    bool closed(int32_t i) const { return (state_[i] & CLOSED) != 0; }
-    void close(int32_t i) { state_[i] |= CLOSED; }
+    // A neighbour's slot, looked up once for the state/cost/reach sequence.
+    using Ref = int32_t;
+    Ref ref(const At& a) const { return a.i; }
+    uint8_t state(Ref r) const { return state_[r]; }
+    double g(Ref r) const { return cost_[r]; }
+    void reach(Ref r, const At&, double g, int32_t parent) { reach_index(r, g, parent); }
+
+    uint8_t state(const At& a) const { return state_[a.i]; }
+    bool closed(const At& a) const { return (state_[a.i] & CLOSED) != 0; }
+    void close(const At& a) { state_[a.i] |= CLOSED; }
 
     // Best known cost; valid only for reached cells (every cell with a heap entry).
-    double g(int32_t i) const { return cost_[i]; }
+    double g(const At& a) const { return cost_[a.i]; }
     int32_t parent(int32_t i) const { return parent_[i]; }
 
-    void reach(int32_t i, double g, int32_t parent) {
-        if (!(state_[i] & REACHED)) {
-            state_[i] |= REACHED;
-            reached_.push_back(i);
-        }
-        cost_[i] = g;
-        parent_[i] = parent;
-    }
+    void reach(const At& a, double g, int32_t parent) { reach_index(a.i, g, parent); }
 
-    bool in_focal(int32_t i) const { return (state_[i] & IN_FOCAL) != 0; }
-    void set_in_focal(int32_t i) { state_[i] |= IN_FOCAL; }
-    void clear_in_focal(int32_t i) { state_[i] &= static_cast<uint8_t>(~IN_FOCAL); }
+    bool in_focal(const At& a) const { return (state_[a.i] & IN_FOCAL) != 0; }
+    void set_in_focal(const At& a) { state_[a.i] |= IN_FOCAL; }
+    void clear_in_focal(const At& a) { state_[a.i] &= static_cast<uint8_t>(~IN_FOCAL); }
 
     // Leaves only the closed flags and hands them over as the visited map.
     ZeroedBlock& finish() {
@@ -70,11 +94,143 @@ public:
     }
 
 private:
+    void reach_index(int32_t i, double g, int32_t parent) {
+        if (!(state_[i] & REACHED)) {
+            state_[i] |= REACHED;
+            reached_.push_back(i);
+        }
+        cost_[i] = g;
+        parent_[i] = parent;
+    }
+
     ZeroedBlock state_block_;
     uint8_t* state_;
     std::unique_ptr<double[], FreeDeleter> cost_;
     std::unique_ptr<int32_t[], FreeDeleter> parent_;
     std::vector<int32_t> reached_;
+};
+
+template <int Dim>
+class TiledCells {
+    static constexpr int SHIFT = Dim == 2 ? 5 : 3;
+    static constexpr int32_t MASK = (1 << SHIFT) - 1;
+    static constexpr int32_t PER_TILE = 1 << (SHIFT * Dim);
+
+    struct Tile {
+        double g[PER_TILE];
+        int32_t parent[PER_TILE];
+        uint8_t state[PER_TILE];
+    };
+
+public:
+    TiledCells(const GridView<Dim>& grid, int32_t cells)
+        : grid_(grid),
+          cells_(cells),
+          tiles_y_(tiles_along(grid.cols)),
+          tiles_z_(Dim == 3 ? tiles_along(grid.depth) : 1),
+          directory_(static_cast<std::size_t>(tiles_along(grid.rows)) * static_cast<std::size_t>(tiles_y_) *
+                     static_cast<std::size_t>(tiles_z_) * sizeof(uint32_t)),
+          slots_(directory_.as<uint32_t>()) {}
+    TiledCells(const TiledCells&) = delete;
+    TiledCells& operator=(const TiledCells&) = delete;
+    ~TiledCells() { std::free(tiles_); }
+
+    // A neighbour's tile (null if none yet) and place in it, looked up once for
+    // the state/cost/reach sequence.
+    struct Ref {
+        Tile* tile;
+        int32_t o;
+    };
+    Ref ref(const At& a) const {
+        const uint32_t s = slots_[slot(a)];
+        return {s == 0 ? nullptr : tiles_ + (s - 1), offset(a)};
+    }
+    uint8_t state(Ref r) const { return r.tile == nullptr ? 0 : r.tile->state[r.o]; }
+    double g(Ref r) const { return r.tile->g[r.o]; }
+    void reach(Ref r, const At& a, double g, int32_t parent) {
+        Tile* t = r.tile;
+        if (t == nullptr) {
+            const uint32_t s = new_tile();
+            slots_[slot(a)] = s;
+            t = tiles_ + (s - 1);
+        }
+        t->state[r.o] |= REACHED;
+        t->g[r.o] = g;
+        t->parent[r.o] = parent;
+    }
+
+    uint8_t state(const At& a) const { return state(ref(a)); }
+    bool closed(const At& a) const { return (state(a) & CLOSED) != 0; }
+    void close(const At& a) {
+        tile(a).state[offset(a)] |= CLOSED;
+        closed_.push_back(a.i);
+    }
+
+    double g(const At& a) const { return tile(a).g[offset(a)]; }
+    int32_t parent(int32_t i) const {
+        const At a = at(i);
+        return tile(a).parent[offset(a)];
+    }
+
+    void reach(const At& a, double g, int32_t parent) { reach(ref(a), a, g, parent); }
+
+    bool in_focal(const At& a) const { return (state(a) & IN_FOCAL) != 0; }
+    void set_in_focal(const At& a) { tile(a).state[offset(a)] |= IN_FOCAL; }
+    void clear_in_focal(const At& a) { tile(a).state[offset(a)] &= static_cast<uint8_t>(~IN_FOCAL); }
+
+    ZeroedBlock& finish() {
+        visited_ = ZeroedBlock(static_cast<std::size_t>(cells_));
+        bool* out = visited_.as<bool>();
+        for (int32_t i : closed_) out[i] = true;
+        return visited_;
+    }
+
+private:
+    static int32_t tiles_along(int32_t extent) { return (extent >> SHIFT) + ((extent & MASK) != 0); }
+
+    std::size_t slot(const At& a) const {
+        std::size_t s = static_cast<std::size_t>(a.x >> SHIFT) * static_cast<std::size_t>(tiles_y_) +
+                        static_cast<std::size_t>(a.y >> SHIFT);
+        if (Dim == 3) s = s * static_cast<std::size_t>(tiles_z_) + static_cast<std::size_t>(a.z >> SHIFT);
+        return s;
+    }
+
+    static int32_t offset(const At& a) {
+        if (Dim == 2) return ((a.x & MASK) << SHIFT) | (a.y & MASK);
+        return ((a.x & MASK) << (2 * SHIFT)) | ((a.y & MASK) << SHIFT) | (a.z & MASK);
+    }
+
+    // The tile of a reached cell.
+    Tile& tile(const At& a) const { return tiles_[slots_[slot(a)] - 1]; }
+
+    At at(int32_t i) const {
+        if (Dim == 2) return {i, i / grid_.cols, i % grid_.cols, 0};
+        return {i, i / (grid_.cols * grid_.depth), (i / grid_.depth) % grid_.cols, i % grid_.depth};
+    }
+
+    uint32_t new_tile() {
+        if (used_ == capacity_) {
+            const std::size_t grown = capacity_ == 0 ? 4 : 2 * capacity_;
+            void* p = std::realloc(tiles_, grown * sizeof(Tile));
+            if (p == nullptr) throw std::bad_alloc();
+            tiles_ = static_cast<Tile*>(p);
+            capacity_ = grown;
+        }
+        std::memset(tiles_[used_].state, 0, sizeof(Tile::state));
+        return static_cast<uint32_t>(++used_);
+    }
+
+    const GridView<Dim>& grid_;
+    int32_t cells_;
+    int32_t tiles_y_;
+    int32_t tiles_z_;
+    ZeroedBlock directory_;
+    uint32_t* slots_;
+    Tile* tiles_ = nullptr;
+    std::size_t used_ = 0;
+    std::size_t capacity_ = 0;
+    std::vector<int32_t> closed_;
+    ZeroedBlock visited_;
 };
 
 }  // namespace gridsearch

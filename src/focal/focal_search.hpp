@@ -80,23 +80,24 @@ int32_t z_of(const N& n) {
         return n.z;
 }
 
-template <int Dim, bool Uniform>
-py::tuple run_focal(const GridView<Dim>& grid, const ValueMap& map, const Cell& start, const Cell& goal, double w) {
+template <int Dim, bool Uniform, class Cells>
+py::tuple focal_loop(const GridView<Dim>& grid, int32_t count, const ValueMap& map, const Cell& start,
+                     const Cell& goal, double w) {
     using Open = std::conditional_t<Dim == 2, OpenNode, OpenNode3D>;
     using Focal = std::conditional_t<Dim == 2, FocalNode, FocalNode3D>;
 
     const GoalDistance<Dim, Uniform> h{goal.x, goal.y, goal.z};
     const int32_t s = grid.index(start.x, start.y, start.z);
     const int32_t t = grid.index(goal.x, goal.y, goal.z);
-    const int32_t count = cell_count(grid);
-
     if (w < 1.0) w = 1.0;
     // w * f, except that an infinite w bounds nothing, even where f is 0.
     const bool unbounded = w == INF;
     auto bound_for = [&](double f) { return unbounded ? INF : w * f; };
 
-    CellState cells(count);
-    auto live = [&](int32_t c, double g) { return !cells.closed(c) && g == cells.g(c); };
+    Cells cells(grid, count);
+    // An entry is live while its cell is open and its g is the cell's best cost.
+    auto at = [&](const auto& e) { return At{grid.index(e.x, e.y, z_of(e)), e.x, e.y, z_of(e)}; };
+    auto live = [&](const At& c, const auto& e) { return !cells.closed(c) && e.g == cells.g(c); };
     auto key_of = [&](int32_t c, double hv) { return map.present ? map.at(c) : hv; };
 
     Heap<Open, SinksByF> open;
@@ -105,12 +106,12 @@ py::tuple run_focal(const GridView<Dim>& grid, const ValueMap& map, const Cell& 
     int32_t expansions = 0;
     bool found = false;
 
-    cells.reach(s, 0.0, -1);
+    cells.reach({s, start.x, start.y, start.z}, 0.0, -1);
     const double h0 = h(start.x, start.y, start.z);
     open.push(make_open(grid, start.x, start.y, start.z, h0, 0.0, h0));
 
     while (true) {
-        while (!open.empty() && !live(grid.index(open.top().x, open.top().y, z_of(open.top())), open.top().g))
+        while (!open.empty() && !live(at(open.top()), open.top()))
             open.pop();
 
         double f_min, bound;
@@ -125,10 +126,10 @@ py::tuple run_focal(const GridView<Dim>& grid, const ValueMap& map, const Cell& 
             while (!open.empty() && open.top().f <= bound) {
                 const Open e = open.top();
                 open.pop();
-                const int32_t c = grid.index(e.x, e.y, z_of(e));
-                if (!live(c, e.g)) continue;
+                const At c = at(e);
+                if (!live(c, e)) continue;
                 if (!cells.in_focal(c)) {
-                    focal.push(make_focal(e, key_of(c, e.h)));
+                    focal.push(make_focal(e, key_of(c.i, e.h)));
                     cells.set_in_focal(c);
                 }
                 carry.push_back(e);
@@ -139,25 +140,27 @@ py::tuple run_focal(const GridView<Dim>& grid, const ValueMap& map, const Cell& 
 
         const Focal top = focal.top();
         focal.pop();
-        const int32_t c = grid.index(top.x, top.y, z_of(top));
+        const At c = at(top);
         cells.clear_in_focal(c);
-        if (!live(c, top.g)) continue;
+        if (!live(c, top)) continue;
 
         cells.close(c);
         ++expansions;
-        if (c == t) {
+        if (c.i == t) {
             found = true;
             break;
         }
-        const double gc = cells.g(c);
+        const double gc = top.g;
         for_each_neighbor(grid, top.x, top.y, z_of(top), Uniform,
                           [&](int32_t nx, int32_t ny, int32_t nz, int32_t n, double step) {
-                              const uint8_t st = cells.state(n);
+                              const At a{n, nx, ny, nz};
+                              const auto r = cells.ref(a);
+                              const uint8_t st = cells.state(r);
                               if (st & CLOSED) return;
                               const double tentative = gc + step;
-                              if ((st & REACHED) && !(cells.g(n) > tentative)) return;
-                              cells.reach(n, tentative, c);
-                              cells.clear_in_focal(n);
+                              if ((st & REACHED) && !(cells.g(r) > tentative)) return;
+                              cells.reach(r, a, tentative, c.i);
+                              cells.clear_in_focal(a);
                               const double hn = h(nx, ny, nz);
                               const double f = tentative + hn;
                               const Open e = make_open(grid, nx, ny, nz, f, tentative, hn);
@@ -166,14 +169,21 @@ py::tuple run_focal(const GridView<Dim>& grid, const ValueMap& map, const Cell& 
                               const double b = f_min > top_f ? bound_for(top_f) : bound;
                               if (f <= b) {
                                   focal.push(make_focal(e, key_of(n, hn)));
-                                  cells.set_in_focal(n);
+                                  cells.set_in_focal(a);
                               }
                           });
     }
 
     py::array path = found ? build_path(grid, s, t, [&](int32_t i) { return cells.parent(i); }) : empty_path<Dim>();
-    const double cost = found ? cells.g(t) : INF;
+    const double cost = found ? cells.g({t, goal.x, goal.y, goal.z}) : INF;
     return py::make_tuple(path, cost, expansions, visited_array(grid, cells.finish()));
+}
+
+template <int Dim, bool Uniform>
+py::tuple run_focal(const GridView<Dim>& grid, const ValueMap& map, const Cell& start, const Cell& goal, double w) {
+    const int32_t count = cell_count(grid);
+    if (count >= TILED_FROM) return focal_loop<Dim, Uniform, TiledCells<Dim>>(grid, count, map, start, goal, w);
+    return focal_loop<Dim, Uniform, FlatCells<Dim>>(grid, count, map, start, goal, w);
 }
 
 }  // namespace gridsearch
