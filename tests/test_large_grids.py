@@ -18,21 +18,20 @@ BIG = {2: (1031, 1037), 3: (103, 105, 101)}
 OFFSETS = {2: [(0, 0), (29, 1003), (990, 17), (500, 500)], 3: [(0, 0, 0), (5, 90, 3), (94, 7, 88), (40, 41, 42)]}
 
 
+FUNCTIONS = {
+    2: (astar.astar2D, astar.astar2D_heuristic_grid, focal.focal2D),
+    3: (astar.astar3D, astar.astar3D_heuristic_grid, focal.focal3D),
+}
+
+
 def calls(dim, grid, s, t, h, w, uniform):
-    if dim == 2:
-        return [
-            lambda: astar.astar2D(grid, *s, *t, uniform),
-            lambda: astar.astar2D_heuristic_grid(grid, h, *s, *t, w, uniform),
-            lambda: astar.astar2D_heuristic_grid(grid, None, *s, *t, w, uniform),
-            lambda: focal.focal2D(grid, *s, *t, w, h, uniform),
-            lambda: focal.focal2D(grid, *s, *t, w, None, uniform),
-        ]
+    plain, weighted, focal_search = FUNCTIONS[dim]
     return [
-        lambda: astar.astar3D(grid, *s, *t, uniform),
-        lambda: astar.astar3D_heuristic_grid(grid, h, *s, *t, w, uniform),
-        lambda: astar.astar3D_heuristic_grid(grid, None, *s, *t, w, uniform),
-        lambda: focal.focal3D(grid, *s, *t, w, h, uniform),
-        lambda: focal.focal3D(grid, *s, *t, w, None, uniform),
+        lambda: plain(grid, *s, *t, uniform),
+        lambda: weighted(grid, h, *s, *t, w, uniform),
+        lambda: weighted(grid, None, *s, *t, w, uniform),
+        lambda: focal_search(grid, *s, *t, w, h, uniform),
+        lambda: focal_search(grid, *s, *t, w, None, uniform),
     ]
 
 
