@@ -89,14 +89,15 @@ py::tuple focal_loop(const GridView<Dim>& grid, int32_t count, const ValueMap& m
     const GoalDistance<Dim, Uniform> h{goal.x, goal.y, goal.z};
     const int32_t s = grid.index(start.x, start.y, start.z);
     const int32_t t = grid.index(goal.x, goal.y, goal.z);
+
     if (w < 1.0) w = 1.0;
     // w * f, except that an infinite w bounds nothing, even where f is 0.
     const bool unbounded = w == INF;
     auto bound_for = [&](double f) { return unbounded ? INF : w * f; };
 
     Cells cells(grid, count);
-    // An entry is live while its cell is open and its g is the cell's best cost.
     auto at = [&](const auto& e) { return At{grid.index(e.x, e.y, z_of(e)), e.x, e.y, z_of(e)}; };
+    // An entry is live while its cell is open and its g is the cell's best cost.
     auto live = [&](const At& c, const auto& e) { return !cells.closed(c) && e.g == cells.g(c); };
     auto key_of = [&](int32_t c, double hv) { return map.present ? map.at(c) : hv; };
 
