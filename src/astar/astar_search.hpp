@@ -62,8 +62,9 @@ py::tuple astar_loop(const GridView<Dim>& grid, int32_t count, const Cell& start
         const NodeFor<Dim> e = open.top();
         open.pop();
         const At c{grid.index(e.x, e.y, z_of(e)), e.x, e.y, z_of(e)};
-        if (cells.closed(c) || e.g != cells.g(c)) continue;
-        cells.close(c);
+        const auto r = cells.ref(c);
+        if ((cells.state(r) & CLOSED) || e.g != cells.g(r)) continue;
+        cells.close(r, c);
         ++expansions;
         if (c.i == t) {
             found = true;

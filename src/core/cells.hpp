@@ -73,9 +73,8 @@ public:
     double g(Ref r) const { return cost_[r]; }
     void reach(Ref r, const At&, double g, int32_t parent) { reach_index(r, g, parent); }
 
-    uint8_t state(const At& a) const { return state_[a.i]; }
-    bool closed(const At& a) const { return (state_[a.i] & CLOSED) != 0; }
-    void close(const At& a) { state_[a.i] |= CLOSED; }
+    void close(Ref r, const At&) { state_[r] |= CLOSED; }
+    void close(const At& a) { close(a.i, a); }
 
     // Best known cost; valid only for reached cells (every cell with a heap entry).
     double g(const At& a) const { return cost_[a.i]; }
@@ -160,11 +159,11 @@ public:
     }
 
     uint8_t state(const At& a) const { return state(ref(a)); }
-    bool closed(const At& a) const { return (state(a) & CLOSED) != 0; }
-    void close(const At& a) {
-        tile(a).state[offset(a)] |= CLOSED;
+    void close(Ref r, const At& a) {
+        r.tile->state[r.o] |= CLOSED;
         closed_.push_back(a.i);
     }
+    void close(const At& a) { close(ref(a), a); }
 
     double g(const At& a) const { return tile(a).g[offset(a)]; }
     int32_t parent(int32_t i) const {

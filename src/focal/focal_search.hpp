@@ -98,7 +98,10 @@ py::tuple focal_loop(const GridView<Dim>& grid, int32_t count, const ValueMap& m
     Cells cells(grid, count);
     auto at = [&](const auto& e) { return At{grid.index(e.x, e.y, z_of(e)), e.x, e.y, z_of(e)}; };
     // An entry is live while its cell is open and its g is the cell's best cost.
-    auto live = [&](const At& c, const auto& e) { return !cells.closed(c) && e.g == cells.g(c); };
+    auto live = [&](const At& c, const auto& e) {
+        const auto r = cells.ref(c);
+        return !(cells.state(r) & CLOSED) && e.g == cells.g(r);
+    };
     auto key_of = [&](int32_t c, double hv) { return map.present ? map.at(c) : hv; };
 
     Heap<Open, SinksByF> open;
