@@ -18,10 +18,10 @@
 
 namespace gridsearch {
 
+// An open-list entry besides its priority f.
 struct Node {
     int32_t x;
     int32_t y;
-    double f;
     double g;
 };
 
@@ -29,19 +29,14 @@ struct Node3D {
     int32_t x;
     int32_t y;
     int32_t z;
-    double f;
     double g;
 };
 
 template <int Dim>
 using NodeFor = std::conditional_t<Dim == 2, Node, Node3D>;
 
-inline Node make_node(const GridView<2>&, int32_t x, int32_t y, int32_t, double f, double g) {
-    return {x, y, f, g};
-}
-inline Node3D make_node(const GridView<3>&, int32_t x, int32_t y, int32_t z, double f, double g) {
-    return {x, y, z, f, g};
-}
+inline Node make_node(const GridView<2>&, int32_t x, int32_t y, int32_t, double g) { return {x, y, g}; }
+inline Node3D make_node(const GridView<3>&, int32_t x, int32_t y, int32_t z, double g) { return {x, y, z, g}; }
 inline int32_t z_of(const Node&) { return 0; }
 inline int32_t z_of(const Node3D& n) { return n.z; }
 
@@ -56,8 +51,8 @@ py::tuple astar_loop(const GridView<Dim>& grid, int32_t count, const Cell& start
     bool found = false;
     cells.reach({s, start.x, start.y, start.z}, 0.0, -1);
 
-    Heap<NodeFor<Dim>, SinksByF> open;
-    open.push(make_node(grid, start.x, start.y, start.z, term(start.x, start.y, start.z, s), 0.0));
+    FHeap<NodeFor<Dim>> open;
+    open.push(term(start.x, start.y, start.z, s), make_node(grid, start.x, start.y, start.z, 0.0));
     while (!open.empty()) {
         const NodeFor<Dim> e = open.top();
         open.pop();
@@ -80,13 +75,13 @@ py::tuple astar_loop(const GridView<Dim>& grid, int32_t count, const Cell& start
                               const double tentative = gc + step;
                               if ((st & REACHED) && !(cells.g(r) > tentative)) return;
                               cells.reach(r, a, tentative, c.i);
-                              open.push(make_node(grid, nx, ny, nz, term(nx, ny, nz, n) + tentative, tentative));
+                              open.push(term(nx, ny, nz, n) + tentative, make_node(grid, nx, ny, nz, tentative));
                           });
     }
 
     py::array path = found ? build_path(grid, s, t, [&](int32_t i) { return cells.parent(i); }) : empty_path<Dim>();
     const double cost = found ? cells.g({t, goal.x, goal.y, goal.z}) : INF;
-    return py::make_tuple(path, cost, expansions, visited_array(grid, cells.finish()));
+    return py::make_tuple(path, cost, expansions, visited_array(grid, cells.finish(open)));
 }
 
 template <int Dim, class Term>

@@ -7,8 +7,10 @@
 //
 // FlatCells (grids below TILED_FROM cells): one flag byte per cell in a zeroed
 // block that becomes the visited map, and uninitialised cost and parent arrays
-// indexed by the linear cell index. finish() clears every flag but "closed" on
-// the reached cells, which leaves exactly the visited map.
+// indexed by the linear cell index. Closing a cell leaves "closed" as its only
+// flag; every other reached cell still has an entry in the open list, so
+// finish(open) clears their flags through it, which leaves exactly the visited
+// map.
 //
 // TiledCells (larger grids): there, a compact region's cells lie on many rows
 // far apart in memory, and every fresh page a search touches in a grid-sized
@@ -50,6 +52,15 @@ struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
 
+// The linear index of a record's cell (records carry x, y and, in 3D, z).
+template <int Dim, class E>
+int32_t index_of(const GridView<Dim>& g, const E& e) {
+    if constexpr (Dim == 2)
+        return g.index(e.x, e.y, 0);
+    else
+        return g.index(e.x, e.y, e.z);
+}
+
 template <class T>
 std::unique_ptr<T[], FreeDeleter> uninitialised(std::size_t n) {
     void* p = std::malloc(sizeof(T) * (n == 0 ? 1 : n));
@@ -60,8 +71,9 @@ std::unique_ptr<T[], FreeDeleter> uninitialised(std::size_t n) {
 template <int Dim>
 class FlatCells {
 public:
-    FlatCells(const GridView<Dim>&, int32_t cells)
-        : state_block_(static_cast<std::size_t>(cells)),
+    FlatCells(const GridView<Dim>& grid, int32_t cells)
+        : grid_(grid),
+          state_block_(static_cast<std::size_t>(cells)),
           state_(state_block_.as<uint8_t>()),
           cost_(uninitialised<double>(static_cast<std::size_t>(cells))),
           parent_(uninitialised<int32_t>(static_cast<std::size_t>(cells))) {}
@@ -73,7 +85,7 @@ public:
     double g(Ref r) const { return cost_[r]; }
     void reach(Ref r, const At&, double g, int32_t parent) { reach_index(r, g, parent); }
 
-    void close(Ref r, const At&) { state_[r] |= CLOSED; }
+    void close(Ref r, const At&) { state_[r] = CLOSED; }
     void close(const At& a) { close(a.i, a); }
 
     // Best known cost; valid only for reached cells (every cell with a heap entry).
@@ -87,26 +99,25 @@ public:
     void clear_in_focal(const At& a) { state_[a.i] &= static_cast<uint8_t>(~IN_FOCAL); }
 
     // Leaves only the closed flags and hands them over as the visited map.
-    ZeroedBlock& finish() {
-        for (int32_t i : reached_) state_[i] &= CLOSED;
+    // `open` holds an entry for every reached cell that is not closed.
+    template <class Open>
+    ZeroedBlock& finish(const Open& open) {
+        for (std::size_t k = 0; k < open.size(); ++k) state_[index_of(grid_, open.at(k))] &= CLOSED;
         return state_block_;
     }
 
 private:
     void reach_index(int32_t i, double g, int32_t parent) {
-        if (!(state_[i] & REACHED)) {
-            state_[i] |= REACHED;
-            reached_.push_back(i);
-        }
+        state_[i] |= REACHED;
         cost_[i] = g;
         parent_[i] = parent;
     }
 
+    const GridView<Dim>& grid_;
     ZeroedBlock state_block_;
     uint8_t* state_;
     std::unique_ptr<double[], FreeDeleter> cost_;
     std::unique_ptr<int32_t[], FreeDeleter> parent_;
-    std::vector<int32_t> reached_;
 };
 
 template <int Dim>
@@ -177,7 +188,8 @@ public:
     void set_in_focal(const At& a) { tile(a).state[offset(a)] |= IN_FOCAL; }
     void clear_in_focal(const At& a) { tile(a).state[offset(a)] &= static_cast<uint8_t>(~IN_FOCAL); }
 
-    ZeroedBlock& finish() {
+    template <class Open>
+    ZeroedBlock& finish(const Open&) {
         visited_ = ZeroedBlock(static_cast<std::size_t>(cells_));
         bool* out = visited_.as<bool>();
         for (int32_t i : closed_) out[i] = true;

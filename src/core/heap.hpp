@@ -18,6 +18,7 @@ public:
     bool empty() const { return a_.empty(); }
     std::size_t size() const { return a_.size(); }
     const T& top() const { return a_[0]; }
+    const T& at(std::size_t k) const { return a_[k]; }
 
     void push(const T& e) {
         a_.push_back(e);
@@ -65,7 +66,81 @@ private:
     std::vector<T> a_;
 };
 
-// Orders by f alone: the open lists of every search.
+// The same heap ordered by a double key f alone, with the keys held apart from
+// the payloads: the hole's walk down compares only keys, so it reads two
+// adjacent doubles per level from a compact array. Slot 0 of the key array is
+// unused, which puts every pair of siblings in one aligned 16-byte block.
+// Ties go exactly as in Heap<T, SinksByF>.
+template <class P>
+class FHeap {
+public:
+    FHeap() : f_(1, 0.0) {}
+    bool empty() const { return p_.empty(); }
+    std::size_t size() const { return p_.size(); }
+    double top_f() const { return f_[1]; }
+    const P& top() const { return p_[0]; }
+    // Entry k as (key, payload), in storage order.
+    double f_at(std::size_t k) const { return f_[k + 1]; }
+    const P& at(std::size_t k) const { return p_[k]; }
+
+    void push(double f, const P& p) {
+        f_.push_back(f);
+        p_.push_back(p);
+        sift_up(p_.size() - 1, f, p);
+    }
+
+    // Removes the root; the caller reads top() first.
+    void pop() {
+        const std::size_t n = p_.size();
+        if (n == 1) {
+            f_.pop_back();
+            p_.pop_back();
+            return;
+        }
+        double* key = f_.data() + 1;
+        P* pay = p_.data();
+        const double vf = key[n - 1];
+        const P vp = pay[n - 1];
+        const std::size_t len = n - 1;
+        std::size_t k = 0;
+        while (k < (len - 1) / 2) {
+            // The right child unless it sinks below the left.
+            const std::size_t child = 2 * k + 2 - static_cast<std::size_t>(key[2 * k + 2] > key[2 * k + 1]);
+            key[k] = key[child];
+            pay[k] = pay[child];
+            k = child;
+        }
+        if ((len & 1) == 0 && k == (len - 2) / 2) {
+            const std::size_t child = 2 * k + 1;
+            key[k] = key[child];
+            pay[k] = pay[child];
+            k = child;
+        }
+        sift_up(k, vf, vp);
+        f_.pop_back();
+        p_.pop_back();
+    }
+
+private:
+    void sift_up(std::size_t k, double vf, const P& vp) {
+        double* key = f_.data() + 1;
+        P* pay = p_.data();
+        while (k > 0) {
+            const std::size_t p = (k - 1) / 2;
+            if (!(key[p] > vf)) break;
+            key[k] = key[p];
+            pay[k] = pay[p];
+            k = p;
+        }
+        key[k] = vf;
+        pay[k] = vp;
+    }
+
+    std::vector<double> f_;
+    std::vector<P> p_;
+};
+
+// Orders by f alone.
 struct SinksByF {
     template <class T>
     bool operator()(const T& a, const T& b) const { return a.f > b.f; }

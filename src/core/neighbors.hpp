@@ -14,6 +14,16 @@ namespace gridsearch {
 template <class Fn>
 inline void for_each_neighbor(const GridView<2>& g, int32_t x, int32_t y, int32_t, bool uniform, Fn&& fn) {
     const double* step = uniform ? UNIT_COST : COST;
+    if (x > 0 && y > 0 && x < g.rows - 1 && y < g.cols - 1) {
+        // Away from the border every move stays inside the grid.
+        const int32_t c = x * g.cols + y;
+        for (int i = 0; i < 8; ++i) {
+            const int32_t n = c + DX[i] * g.cols + DY[i];
+            if (!g.free(n)) continue;
+            fn(x + DX[i], y + DY[i], 0, n, step[i]);
+        }
+        return;
+    }
     for (int i = 0; i < 8; ++i) {
         const int32_t nx = x + DX[i], ny = y + DY[i];
         if (!in_range(nx, g.rows) || !in_range(ny, g.cols)) continue;

@@ -180,7 +180,7 @@ py::tuple focal_loop(const GridView<Dim>& grid, int32_t count, const ValueMap& m
 
     py::array path = found ? build_path(grid, s, t, [&](int32_t i) { return cells.parent(i); }) : empty_path<Dim>();
     const double cost = found ? cells.g({t, goal.x, goal.y, goal.z}) : INF;
-    return py::make_tuple(path, cost, expansions, visited_array(grid, cells.finish()));
+    return py::make_tuple(path, cost, expansions, visited_array(grid, cells.finish(open)));
 }
 
 template <int Dim, bool Uniform>
