@@ -18,7 +18,6 @@ public:
     bool empty() const { return a_.empty(); }
     std::size_t size() const { return a_.size(); }
     const T& top() const { return a_[0]; }
-    const T& at(std::size_t k) const { return a_[k]; }
 
     void push(const T& e) {
         a_.push_back(e);
@@ -70,7 +69,7 @@ private:
 // the payloads: the hole's walk down compares only keys, so it reads two
 // adjacent doubles per level from a compact array. Slot 0 of the key array is
 // unused, which puts every pair of siblings in one aligned 16-byte block.
-// Ties go exactly as in Heap<T, SinksByF>.
+// Ties go exactly as in a Heap whose Sinks(a, b) is a.f > b.f.
 template <class P>
 class FHeap {
 public:
@@ -79,8 +78,7 @@ public:
     std::size_t size() const { return p_.size(); }
     double top_f() const { return f_[1]; }
     const P& top() const { return p_[0]; }
-    // Entry k as (key, payload), in storage order.
-    double f_at(std::size_t k) const { return f_[k + 1]; }
+    // Payload k in storage order.
     const P& at(std::size_t k) const { return p_[k]; }
 
     void push(double f, const P& p) {
@@ -138,12 +136,6 @@ private:
 
     std::vector<double> f_;
     std::vector<P> p_;
-};
-
-// Orders by f alone.
-struct SinksByF {
-    template <class T>
-    bool operator()(const T& a, const T& b) const { return a.f > b.f; }
 };
 
 }  // namespace gridsearch

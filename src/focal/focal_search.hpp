@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "../core/cells.hpp"
@@ -17,12 +18,12 @@
 
 namespace gridsearch {
 
+// An OPEN entry besides its priority f (h is recomputed from the cell when
+// needed), and a FOCAL entry with everything its order reads.
 struct OpenNode {
     int32_t x;
     int32_t y;
-    double f;
     double g;
-    double h;
 };
 
 struct FocalNode {
@@ -30,7 +31,6 @@ struct FocalNode {
     int32_t y;
     double f;
     double g;
-    double h;
     double key;
 };
 
@@ -38,9 +38,7 @@ struct OpenNode3D {
     int32_t x;
     int32_t y;
     int32_t z;
-    double f;
     double g;
-    double h;
 };
 
 struct FocalNode3D {
@@ -49,7 +47,6 @@ struct FocalNode3D {
     int32_t z;
     double f;
     double g;
-    double h;
     double key;
 };
 
@@ -64,14 +61,10 @@ struct SinksByKey {
     }
 };
 
-inline OpenNode make_open(const GridView<2>&, int32_t x, int32_t y, int32_t, double f, double g, double h) {
-    return {x, y, f, g, h};
-}
-inline OpenNode3D make_open(const GridView<3>&, int32_t x, int32_t y, int32_t z, double f, double g, double h) {
-    return {x, y, z, f, g, h};
-}
-inline FocalNode make_focal(const OpenNode& e, double key) { return {e.x, e.y, e.f, e.g, e.h, key}; }
-inline FocalNode3D make_focal(const OpenNode3D& e, double key) { return {e.x, e.y, e.z, e.f, e.g, e.h, key}; }
+inline OpenNode make_open(const GridView<2>&, int32_t x, int32_t y, int32_t, double g) { return {x, y, g}; }
+inline OpenNode3D make_open(const GridView<3>&, int32_t x, int32_t y, int32_t z, double g) { return {x, y, z, g}; }
+inline FocalNode make_focal(const OpenNode& e, double f, double key) { return {e.x, e.y, f, e.g, key}; }
+inline FocalNode3D make_focal(const OpenNode3D& e, double f, double key) { return {e.x, e.y, e.z, f, e.g, key}; }
 template <class N>
 int32_t z_of(const N& n) {
     if constexpr (std::is_same_v<N, OpenNode> || std::is_same_v<N, FocalNode>)
@@ -104,15 +97,15 @@ py::tuple focal_loop(const GridView<Dim>& grid, int32_t count, const ValueMap& m
     };
     auto key_of = [&](int32_t c, double hv) { return map.present ? map.at(c) : hv; };
 
-    Heap<Open, SinksByF> open;
+    FHeap<Open> open;
     Heap<Focal, SinksByKey> focal;
-    std::vector<Open> carry;
+    std::vector<std::pair<double, Open>> carry;
     int32_t expansions = 0;
     bool found = false;
 
     cells.reach({s, start.x, start.y, start.z}, 0.0, -1);
     const double h0 = h(start.x, start.y, start.z);
-    open.push(make_open(grid, start.x, start.y, start.z, h0, 0.0, h0));
+    open.push(h0, make_open(grid, start.x, start.y, start.z, 0.0));
 
     while (true) {
         while (!open.empty() && !live(at(open.top()), open.top()))
@@ -124,21 +117,22 @@ py::tuple focal_loop(const GridView<Dim>& grid, int32_t count, const ValueMap& m
             f_min = INF;
             bound = bound_for(f_min);
         } else {
-            f_min = open.top().f;
+            f_min = open.top_f();
             bound = bound_for(f_min);
             carry.clear();
-            while (!open.empty() && open.top().f <= bound) {
+            while (!open.empty() && open.top_f() <= bound) {
+                const double f = open.top_f();
                 const Open e = open.top();
                 open.pop();
                 const At c = at(e);
                 if (!live(c, e)) continue;
                 if (!cells.in_focal(c)) {
-                    focal.push(make_focal(e, key_of(c.i, e.h)));
+                    focal.push(make_focal(e, f, key_of(c.i, h(c.x, c.y, c.z))));
                     cells.set_in_focal(c);
                 }
-                carry.push_back(e);
+                carry.emplace_back(f, e);
             }
-            for (const Open& e : carry) open.push(e);
+            for (const auto& [f, e] : carry) open.push(f, e);
             if (focal.empty()) break;
         }
 
@@ -167,12 +161,12 @@ py::tuple focal_loop(const GridView<Dim>& grid, int32_t count, const ValueMap& m
                               cells.clear_in_focal(a);
                               const double hn = h(nx, ny, nz);
                               const double f = tentative + hn;
-                              const Open e = make_open(grid, nx, ny, nz, f, tentative, hn);
-                              open.push(e);
-                              const double top_f = open.top().f;
+                              const Open e = make_open(grid, nx, ny, nz, tentative);
+                              open.push(f, e);
+                              const double top_f = open.top_f();
                               const double b = f_min > top_f ? bound_for(top_f) : bound;
                               if (f <= b) {
-                                  focal.push(make_focal(e, key_of(n, hn)));
+                                  focal.push(make_focal(e, f, key_of(n, hn)));
                                   cells.set_in_focal(a);
                               }
                           });
