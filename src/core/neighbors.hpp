@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "grid.hpp"
 #include "moves.hpp"
@@ -36,18 +35,7 @@ inline void for_each_neighbor(const GridView<2>& g, int32_t x, int32_t y, int32_
 
 template <class Fn>
 inline void for_each_neighbor(const GridView<3>& g, int32_t x, int32_t y, int32_t z, bool uniform, Fn&& fn) {
-    const std::vector<Neighbor3D>& moves = neighbors3D();
-    if (x > 0 && y > 0 && z > 0 && x < g.rows - 1 && y < g.cols - 1 && z < g.depth - 1) {
-        // Away from the border every move stays inside the grid.
-        const int32_t c = (x * g.cols + y) * g.depth + z;
-        for (const Neighbor3D& m : moves) {
-            const int32_t n = c + (m.dx * g.cols + m.dy) * g.depth + m.dz;
-            if (!g.free(n)) continue;
-            fn(x + m.dx, y + m.dy, z + m.dz, n, uniform ? 1.0 : m.cost);
-        }
-        return;
-    }
-    for (const Neighbor3D& m : moves) {
+    for (const Neighbor3D& m : neighbors3D()) {
         const int32_t nx = x + m.dx, ny = y + m.dy, nz = z + m.dz;
         if (!in_range(nx, g.rows) || !in_range(ny, g.cols) || !in_range(nz, g.depth)) continue;
         const int32_t n = (nx * g.cols + ny) * g.depth + nz;
