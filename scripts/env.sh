@@ -22,6 +22,8 @@ find_python() {
 }
 
 # setup_venv VENV_DIR EXTRAS [CMAKE_ARGS...]
+# The build directory is build/<venv name>, so that builds with other CMake
+# options never share a cache.
 setup_venv() {
     local venv="$1" extras="$2"
     shift 2
@@ -32,7 +34,7 @@ setup_venv() {
         "$py" -m venv "$venv"
         "$venv/bin/python" -m pip install -q --upgrade pip
     fi
-    local args=()
+    local args=(--config-settings="build-dir=build/$(basename "$venv")")
     for a in "$@"; do args+=(--config-settings="cmake.define.$a"); done
     "$venv/bin/python" -m pip install -q ${args[@]+"${args[@]}"} ".[$extras]"
 }

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Builds both modules with AddressSanitizer and UndefinedBehaviorSanitizer into
-# .venv-asan and runs the whole test suite against that build. The suite's own
+# Builds both modules with AddressSanitizer and UndefinedBehaviorSanitizer and
+# runs the whole test suite against that build twice: with every zero-filled
+# block on the heap (redzones, leak check), then with large blocks mapped from
+# the kernel as in a release build. The suite's own
 # interpreter exits without a leak check (its exit races library threads); the
 # leak check runs in child processes that exercise every search and fail on any
 # leak outside the interpreter's and NumPy's own allocations (tests/lsan.supp).
 source "$(dirname "$0")/env.sh"
-setup_venv .venv-asan test GRIDSEARCH_SANITIZE=ON
+setup_venv .venv-asan test GRIDSEARCH_SANITIZE=ON GRIDSEARCH_HEAP_ONLY=ON
+setup_venv .venv-asan-mmap test GRIDSEARCH_SANITIZE=ON GRIDSEARCH_HEAP_ONLY=OFF
 ASAN_LIB="$(${CXX:-g++} -print-file-name=libasan.so)"
 UBSAN_LIB="$(${CXX:-g++} -print-file-name=libubsan.so)"
 export LD_PRELOAD="$ASAN_LIB:$UBSAN_LIB"
@@ -15,4 +18,7 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export OPENBLAS_NUM_THREADS=1 OMP_NUM_THREADS=1 MKL_NUM_THREADS=1
 export GRIDSEARCH_SANITIZED=1
 export GRIDSEARCH_LEAK_ROUNDS="${GRIDSEARCH_LEAK_ROUNDS:-400}"
-exec .venv-asan/bin/python -m pytest -q -p no:cacheprovider "$@"
+echo "== sanitizers, heap blocks only"
+.venv-asan/bin/python -m pytest -q -p no:cacheprovider "$@"
+echo "== sanitizers, large blocks mapped"
+exec .venv-asan-mmap/bin/python -m pytest -q -p no:cacheprovider "$@"

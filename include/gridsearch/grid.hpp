@@ -1,25 +1,54 @@
-// The occupancy grid as the searches see it: a byte per cell, row-major, and
-// its extents as 32-bit integers.
+// The caller's arrays and the occupancy grid as the searches see it: a byte per
+// cell, row-major, its extents as 32-bit integers, and the checks made on them
+// before a search starts.
 #pragma once
 
-#include <pybind11/numpy.h>
-#include <pybind11/pybind11.h>
-
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
 #include <stdexcept>
 #include <string>
 
 namespace gridsearch {
 
-namespace py = pybind11;
-
-// The grid argument as the bindings deliver it: bool, C-contiguous, forced cast.
-using BoolGrid = py::array_t<bool, py::array::c_style | py::array::forcecast>;
-// A value map after conversion: float64, C-contiguous, forced cast.
-using ValueArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
-
 inline constexpr int64_t MAX_CELLS = std::numeric_limits<int32_t>::max();
+
+// A C-contiguous (row-major) array owned by the caller: its first element, its
+// number of dimensions and its first (at most three) extents.
+template <class T>
+struct ArrayRef {
+    const T* data = nullptr;
+    int ndim = 0;
+    int64_t shape[3] = {0, 0, 0};
+
+    ArrayRef() = default;
+    ArrayRef(const T* first, std::initializer_list<int64_t> extents) : data(first) {
+        for (int64_t e : extents) {
+            if (ndim < 3) shape[ndim] = e;
+            ++ndim;
+        }
+    }
+    // From a shape array of `dims` entries, as a buffer reports it.
+    template <class Extent>
+    static ArrayRef from(const T* first, int dims, const Extent* extents) {
+        ArrayRef a;
+        a.data = first;
+        a.ndim = dims;
+        for (int d = 0; d < dims && d < 3; ++d) a.shape[d] = static_cast<int64_t>(extents[d]);
+        return a;
+    }
+};
+
+// An occupancy grid: one byte per cell, nonzero = walkable.
+struct GridRef : ArrayRef<uint8_t> {
+    using ArrayRef<uint8_t>::ArrayRef;
+    GridRef(const ArrayRef<uint8_t>& a) : ArrayRef<uint8_t>(a) {}
+    GridRef(const bool* first, std::initializer_list<int64_t> extents)
+        : ArrayRef<uint8_t>(reinterpret_cast<const uint8_t*>(first), extents) {}
+};
+
+// A per-cell float64 map of the grid's shape (heuristic grid, proximity map).
+using MapRef = ArrayRef<double>;
 
 template <int Dim>
 struct GridView {
@@ -27,7 +56,7 @@ struct GridView {
     int32_t rows = 0;
     int32_t cols = 0;
     int32_t depth = 1;
-    py::ssize_t shape[Dim] = {};  // full-width extents, as numpy reports them
+    int64_t shape[Dim] = {};  // full-width extents, as the caller gave them
 
     bool free(int32_t index) const { return cells[index] != 0; }
     int32_t index(int32_t x, int32_t y, int32_t z) const {
@@ -40,20 +69,28 @@ struct GridView {
 
 // Checks the number of dimensions and that every axis fits the 32-bit index.
 template <int Dim>
-GridView<Dim> open_grid(const BoolGrid& grid) {
-    if (grid.ndim() != Dim) throw std::runtime_error(Dim == 2 ? "Grid must be 2D!" : "Grid must be 3D!");
+GridView<Dim> open_grid(const GridRef& grid) {
+    if (grid.ndim != Dim) throw std::runtime_error(Dim == 2 ? "Grid must be 2D!" : "Grid must be 3D!");
     GridView<Dim> view;
     for (int d = 0; d < Dim; ++d) {
-        view.shape[d] = grid.shape(d);
+        view.shape[d] = grid.shape[d];
         if (view.shape[d] > MAX_CELLS)
             throw std::length_error("Grid axis " + std::to_string(d) + " has " + std::to_string(view.shape[d]) +
                                     " cells; at most 2147483647 are supported!");
     }
     view.rows = static_cast<int32_t>(view.shape[0]);
     view.cols = static_cast<int32_t>(view.shape[1]);
-    if (Dim == 3) view.depth = static_cast<int32_t>(view.shape[2]);
-    view.cells = reinterpret_cast<const uint8_t*>(grid.data());
+    if constexpr (Dim == 3) view.depth = static_cast<int32_t>(view.shape[2]);
+    view.cells = grid.data;
     return view;
+}
+
+// A map has the grid's number of dimensions and extents, else the caller's messages.
+template <int Dim>
+void check_map(const MapRef& map, const GridView<Dim>& grid, const char* rank_message, const char* shape_message) {
+    if (map.ndim != Dim) throw std::runtime_error(rank_message);
+    for (int d = 0; d < Dim; ++d)
+        if (map.shape[d] != grid.shape[d]) throw std::runtime_error(shape_message);
 }
 
 // A cell given as (x, y, z); z is 0 on 2D grids.

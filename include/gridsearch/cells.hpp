@@ -25,10 +25,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "grid.hpp"
@@ -101,9 +103,18 @@ public:
     // Leaves only the closed flags and hands them over as the visited map.
     // `open` holds an entry for every reached cell that is not closed.
     template <class Open>
-    ZeroedBlock& finish(const Open& open) {
+    ZeroedBlock finish(const Open& open) {
         for (std::size_t k = 0; k < open.size(); ++k) state_[index_of(grid_, open.at(k))] &= CLOSED;
-        return state_block_;
+#ifdef GRIDSEARCH_CHECKED
+        // Every reached cell that is not closed must have had an open-list entry.
+        const std::size_t n = state_block_.size();
+        for (std::size_t i = 0; i < n; ++i)
+            if (state_[i] & ~CLOSED) {
+                std::fprintf(stderr, "gridsearch: cell %zu reached but neither closed nor in the open list\n", i);
+                std::abort();
+            }
+#endif
+        return std::move(state_block_);
     }
 
 private:
@@ -145,33 +156,30 @@ public:
     TiledCells& operator=(const TiledCells&) = delete;
     ~TiledCells() { std::free(tiles_); }
 
-    // A neighbour's tile (null if none yet) and place in it, looked up once for
-    // the state/cost/reach sequence.
+    // A neighbour's tile number (0 if none yet) and place in it, looked up once
+    // for the state/cost/reach sequence. A number, not a pointer, so that a
+    // Ref stays valid when a new tile moves the storage.
     struct Ref {
-        Tile* tile;
+        uint32_t tile;
         int32_t o;
     };
-    Ref ref(const At& a) const {
-        const uint32_t s = slots_[slot(a)];
-        return {s == 0 ? nullptr : tiles_ + (s - 1), offset(a)};
-    }
-    uint8_t state(Ref r) const { return r.tile == nullptr ? 0 : r.tile->state[r.o]; }
-    double g(Ref r) const { return r.tile->g[r.o]; }
+    Ref ref(const At& a) const { return {slots_[slot(a)], offset(a)}; }
+    uint8_t state(Ref r) const { return r.tile == 0 ? 0 : tiles_[r.tile - 1].state[r.o]; }
+    double g(Ref r) const { return tiles_[r.tile - 1].g[r.o]; }
     void reach(Ref r, const At& a, double g, int32_t parent) {
-        Tile* t = r.tile;
-        if (t == nullptr) {
-            const uint32_t s = new_tile();
-            slots_[slot(a)] = s;
-            t = tiles_ + (s - 1);
+        if (r.tile == 0) {
+            r.tile = new_tile();
+            slots_[slot(a)] = r.tile;
         }
-        t->state[r.o] |= REACHED;
-        t->g[r.o] = g;
-        t->parent[r.o] = parent;
+        Tile& t = tiles_[r.tile - 1];
+        t.state[r.o] |= REACHED;
+        t.g[r.o] = g;
+        t.parent[r.o] = parent;
     }
 
     uint8_t state(const At& a) const { return state(ref(a)); }
     void close(Ref r, const At& a) {
-        r.tile->state[r.o] |= CLOSED;
+        tiles_[r.tile - 1].state[r.o] |= CLOSED;
         closed_.push_back(a.i);
     }
     void close(const At& a) { close(ref(a), a); }
@@ -189,11 +197,11 @@ public:
     void clear_in_focal(const At& a) { tile(a).state[offset(a)] &= static_cast<uint8_t>(~IN_FOCAL); }
 
     template <class Open>
-    ZeroedBlock& finish(const Open&) {
-        visited_ = ZeroedBlock(static_cast<std::size_t>(cells_));
-        bool* out = visited_.as<bool>();
+    ZeroedBlock finish(const Open&) {
+        ZeroedBlock visited(static_cast<std::size_t>(cells_));
+        bool* out = visited.as<bool>();
         for (int32_t i : closed_) out[i] = true;
-        return visited_;
+        return visited;
     }
 
 private:
@@ -241,7 +249,6 @@ private:
     std::size_t used_ = 0;
     std::size_t capacity_ = 0;
     std::vector<int32_t> closed_;
-    ZeroedBlock visited_;
 };
 
 }  // namespace gridsearch

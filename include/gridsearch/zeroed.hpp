@@ -2,11 +2,9 @@
 //
 // Large blocks come straight from the kernel as anonymous mappings, so a search
 // pays only for the pages it writes; small blocks use calloc. A block can hand
-// its memory over to a NumPy array, which then frees it.
+// its memory over to another owner (a NumPy array, say), which frees it with
+// ZeroedBlock::free.
 #pragma once
-
-#include <pybind11/numpy.h>
-#include <pybind11/pybind11.h>
 
 #include <sys/mman.h>
 
@@ -16,8 +14,6 @@
 #include <utility>
 
 namespace gridsearch {
-
-namespace py = pybind11;
 
 class ZeroedBlock {
 public:
@@ -48,37 +44,31 @@ public:
         swap(tmp);
         return *this;
     }
-    ~ZeroedBlock() { release(ptr_, bytes_, mapped_); }
+    ~ZeroedBlock() { give_back(ptr_, bytes_, mapped_); }
 
     template <class T>
     T* as() const { return static_cast<T*>(ptr_); }
 
-    // Gives the memory to a capsule that frees it when its owner goes away.
-    py::capsule to_capsule() {
-        auto* owner = new Owner{ptr_, bytes_, mapped_};
-        py::capsule cap;
-        try {
-            cap = py::capsule(owner, [](void* o) {
-                auto* own = static_cast<Owner*>(o);
-                release(own->ptr, own->bytes, own->mapped);
-                delete own;
-            });
-        } catch (...) {
-            delete owner;
-            throw;
-        }
-        ptr_ = nullptr;
-        return cap;
-    }
+    std::size_t size() const { return bytes_; }
 
-private:
+    // The memory and how to free it, for an owner outside this block.
     struct Owner {
         void* ptr;
         std::size_t bytes;
         bool mapped;
     };
+    // Hands the memory over; the block is empty afterwards.
+    Owner release() noexcept {
+        Owner o{ptr_, bytes_, mapped_};
+        ptr_ = nullptr;
+        bytes_ = 0;
+        mapped_ = false;
+        return o;
+    }
+    static void free(const Owner& o) noexcept { give_back(o.ptr, o.bytes, o.mapped); }
 
-    static void release(void* p, std::size_t bytes, bool mapped) {
+private:
+    static void give_back(void* p, std::size_t bytes, bool mapped) noexcept {
         if (p == nullptr) return;
         if (mapped)
             munmap(p, bytes == 0 ? 1 : bytes);

@@ -1,0 +1,72 @@
+// A* and weighted A*: expand the open entry with the smallest f = term + g,
+// where `term` is the (weighted) heuristic part of a cell's priority.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+#include "cells.hpp"
+#include "heap.hpp"
+#include "moves.hpp"
+#include "result.hpp"
+#include "search.hpp"
+#include "stop.hpp"
+
+namespace gridsearch {
+
+inline double finite_or_inf(double h) { return std::isfinite(h) ? h : INF; }
+
+// f = h + g with the built-in estimate.
+template <int Dim, bool Uniform>
+struct DistanceTerm {
+    GoalDistance<Dim, Uniform> d;
+    double operator()(const At& a) const { return d(a.x, a.y, a.z); }
+};
+
+// f = w * h + g with the built-in estimate.
+template <int Dim, bool Uniform>
+struct WeightedDistanceTerm {
+    GoalDistance<Dim, Uniform> d;
+    double w;
+    double operator()(const At& a) const { return w * finite_or_inf(d(a.x, a.y, a.z)); }
+};
+
+// f = w * h + g with h read from the caller's map; non-finite values count as +inf.
+struct MapTerm {
+    const double* values;
+    double w;
+    double operator()(const At& a) const { return w * finite_or_inf(values[a.i]); }
+};
+
+template <int Dim, class Cells, class Term, class Open = FHeap<NodeFor<Dim>>>
+Result<Dim> astar_loop(const GridView<Dim>& grid, int32_t count, const Cell& start, const Cell& goal, bool uniform,
+                       const Term& term, const StopCheck& stop) {
+    Search<Dim, Cells> search(grid, count, start, goal, uniform, stop);
+    Open open;
+    open.push(term(search.at_start()), search.start_entry());
+    bool found = false;
+    while (!open.empty()) {
+        const auto e = open.top();
+        open.pop();
+        const At c = search.at(e);
+        const auto r = search.cells().ref(c);
+        if (!search.live(r, e)) continue;
+        if (search.expand(r, c)) {
+            found = true;
+            break;
+        }
+        search.relax(c, e.g, [&](const auto& n, const At& a) { open.push(term(a) + n.g, n); });
+    }
+    return search.finish(found, open);
+}
+
+// The per-cell storage by grid size: flat below TILED_FROM cells, tiled above.
+template <int Dim, class Term>
+Result<Dim> run_astar(const GridView<Dim>& grid, const Cell& start, const Cell& goal, bool uniform, const Term& term,
+                      const StopCheck& stop) {
+    const int32_t count = cell_count(grid);
+    if (count >= TILED_FROM) return astar_loop<Dim, TiledCells<Dim>>(grid, count, start, goal, uniform, term, stop);
+    return astar_loop<Dim, FlatCells<Dim>>(grid, count, start, goal, uniform, term, stop);
+}
+
+}  // namespace gridsearch

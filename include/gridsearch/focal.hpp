@@ -1,0 +1,137 @@
+// Focal search: OPEN ordered by f = g + h, FOCAL (the open entries within
+// w * f_min) ordered by (key, f, g). The key is the caller's map value or h.
+// Expansion, relaxation and the result are those of every search here; what
+// is focal's own is the second list and its refresh from OPEN.
+#pragma once
+
+#include <cstdint>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "cells.hpp"
+#include "heap.hpp"
+#include "moves.hpp"
+#include "result.hpp"
+#include "search.hpp"
+#include "stop.hpp"
+
+namespace gridsearch {
+
+// A FOCAL entry: the open entry's cell and g, with everything its order reads.
+struct FocalNode {
+    int32_t x;
+    int32_t y;
+    double f;
+    double g;
+    double key;
+};
+
+struct FocalNode3D {
+    int32_t x;
+    int32_t y;
+    int32_t z;
+    double f;
+    double g;
+    double key;
+};
+
+inline FocalNode make_focal(const Node& e, double f, double key) { return {e.x, e.y, f, e.g, key}; }
+inline FocalNode3D make_focal(const Node3D& e, double f, double key) { return {e.x, e.y, e.z, f, e.g, key}; }
+
+// Lexicographic (key, f, g). A NaN key compares unequal and not greater, so
+// neither entry sinks below the other.
+struct SinksByKey {
+    template <class T>
+    bool operator()(const T& a, const T& b) const {
+        if (a.key != b.key) return a.key > b.key;
+        if (a.f != b.f) return a.f > b.f;
+        return a.g > b.g;
+    }
+};
+
+template <int Dim, bool Uniform, class Cells>
+Result<Dim> focal_loop(const GridView<Dim>& grid, int32_t count, const double* map, const Cell& start,
+                       const Cell& goal, double w, const StopCheck& stop) {
+    using Open = NodeFor<Dim>;
+    using Focal = std::conditional_t<Dim == 2, FocalNode, FocalNode3D>;
+
+    const GoalDistance<Dim, Uniform> h{goal.x, goal.y, goal.z};
+    if (w < 1.0) w = 1.0;
+    // w * f, except that an infinite w bounds nothing, even where f is 0.
+    const bool unbounded = w == INF;
+    auto bound_for = [&](double f) { return unbounded ? INF : w * f; };
+    auto key_of = [&](const At& c, double hv) { return map != nullptr ? map[c.i] : hv; };
+
+    Search<Dim, Cells> search(grid, count, start, goal, Uniform, stop);
+    Cells& cells = search.cells();
+    FHeap<Open> open;
+    Heap<Focal, SinksByKey> focal;
+    std::vector<std::pair<double, Open>> carry;
+    bool found = false;
+
+    open.push(h(start.x, start.y, start.z), search.start_entry());
+    while (true) {
+        while (!open.empty() && !search.live(search.at(open.top()), open.top())) open.pop();
+
+        double f_min, bound;
+        if (open.empty()) {
+            if (focal.empty()) break;
+            f_min = INF;
+            bound = bound_for(f_min);
+        } else {
+            f_min = open.top_f();
+            bound = bound_for(f_min);
+            carry.clear();
+            while (!open.empty() && open.top_f() <= bound) {
+                const double f = open.top_f();
+                const Open e = open.top();
+                open.pop();
+                search.poll().tick();
+                const At c = search.at(e);
+                if (!search.live(c, e)) continue;
+                if (!cells.in_focal(c)) {
+                    focal.push(make_focal(e, f, key_of(c, h(c.x, c.y, c.z))));
+                    cells.set_in_focal(c);
+                }
+                carry.emplace_back(f, e);
+            }
+            for (const auto& [f, e] : carry) open.push(f, e);
+            if (focal.empty()) break;
+        }
+
+        const Focal top = focal.top();
+        focal.pop();
+        const At c = search.at(top);
+        cells.clear_in_focal(c);
+        if (!search.live(c, top)) continue;
+        if (search.expand(c)) {
+            found = true;
+            break;
+        }
+        search.relax(c, top.g, [&](const Open& e, const At& a) {
+            cells.clear_in_focal(a);
+            const double hn = h(a.x, a.y, a.z);
+            const double f = e.g + hn;
+            open.push(f, e);
+            const double top_f = open.top_f();
+            const double b = f_min > top_f ? bound_for(top_f) : bound;
+            if (f <= b) {
+                focal.push(make_focal(e, f, key_of(a, hn)));
+                cells.set_in_focal(a);
+            }
+        });
+    }
+    return search.finish(found, open);
+}
+
+// The per-cell storage by grid size: flat below TILED_FROM cells, tiled above.
+template <int Dim, bool Uniform>
+Result<Dim> run_focal(const GridView<Dim>& grid, const double* map, const Cell& start, const Cell& goal, double w,
+                      const StopCheck& stop) {
+    const int32_t count = cell_count(grid);
+    if (count >= TILED_FROM) return focal_loop<Dim, Uniform, TiledCells<Dim>>(grid, count, map, start, goal, w, stop);
+    return focal_loop<Dim, Uniform, FlatCells<Dim>>(grid, count, map, start, goal, w, stop);
+}
+
+}  // namespace gridsearch

@@ -1,0 +1,142 @@
+// The C++ API on its own, without Python: results, errors, stopping.
+#include <gridsearch/gridsearch.hpp>
+
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace gs = gridsearch;
+
+static int failures = 0;
+
+#define CHECK(cond)                                                           \
+    do {                                                                      \
+        if (!(cond)) {                                                        \
+            std::fprintf(stderr, "%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #cond); \
+            ++failures;                                                       \
+        }                                                                     \
+    } while (0)
+
+template <class F>
+static std::string error_of(F&& f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "";
+}
+
+using Path2 = std::vector<std::array<int32_t, 2>>;
+
+static void unit_steps_tie_order() {
+    std::vector<uint8_t> cells(25, 1);
+    const gs::GridRef grid{cells.data(), {5, 5}};
+    const auto r = gs::astar2D(grid, 0, 0, 0, 4, true);
+    CHECK((r.path == Path2{{0, 0}, {1, 1}, {2, 2}, {1, 3}, {0, 4}}));
+    CHECK(r.cost == 4.0 && r.expansions == 9);
+    const Path2 expanded{{0, 0}, {1, 1}, {0, 1}, {2, 2}, {0, 2}, {1, 2}, {1, 3}, {0, 3}, {0, 4}};
+    int count = 0;
+    for (int x = 0; x < 5; ++x)
+        for (int y = 0; y < 5; ++y) count += r.expanded(x, y);
+    CHECK(count == 9);
+    for (const auto& c : expanded) CHECK(r.expanded(c[0], c[1]));
+}
+
+static void weights_and_maps() {
+    // A wall in column 3 from row 1 to row 5, from (3, 0) to (3, 6).
+    std::vector<uint8_t> cells(49, 1);
+    for (int x = 1; x <= 5; ++x) cells[x * 7 + 3] = 0;
+    const gs::GridRef grid{cells.data(), {7, 7}};
+    CHECK(gs::astar2D_heuristic_grid(grid, std::nullopt, 3, 0, 3, 6, 1.0).expansions == 20);
+    CHECK(gs::astar2D_heuristic_grid(grid, std::nullopt, 3, 0, 3, 6, 2.0).expansions == 13);
+    CHECK(gs::astar2D_heuristic_grid(grid, std::nullopt, 3, 0, 3, 6, 5.0).expansions == 10);
+    const std::vector<double> zeros(49, 0.0);
+    const auto flat = gs::astar2D_heuristic_grid(grid, gs::MapRef{zeros.data(), {7, 7}}, 3, 0, 3, 6);
+    CHECK(flat.expansions == 44 && flat.cost == gs::astar2D(grid, 3, 0, 3, 6).cost);
+
+    // Focal search drawn to row 2, then back to the straight path along row 0.
+    std::vector<uint8_t> open(25, 1);
+    std::vector<double> rows(25);
+    for (int i = 0; i < 25; ++i) rows[i] = std::abs(i / 5 - 2);
+    const auto f = gs::focal2D(gs::GridRef{open.data(), {5, 5}}, 0, 0, 0, 4, 2.0, gs::MapRef{rows.data(), {5, 5}});
+    CHECK(f.expansions == 18 && f.cost == 4.0);
+    CHECK((f.path == Path2{{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}}));
+}
+
+static void three_dimensions() {
+    std::vector<uint8_t> cells(36, 1);
+    for (int y = 1; y <= 4; ++y) cells[(2 * 6 + y) * 1] = 0;
+    const gs::GridRef grid{cells.data(), {6, 6, 1}};
+    const auto r = gs::astar3D_heuristic_grid(grid, std::nullopt, 0, 2, 0, 5, 2, 0, 1.5);
+    using Path3 = std::vector<std::array<int32_t, 3>>;
+    CHECK((r.path == Path3{{0, 2, 0}, {1, 1, 0}, {2, 0, 0}, {3, 1, 0}, {4, 2, 0}, {5, 2, 0}}));
+    CHECK(r.expansions == 8);
+    CHECK(gs::focal3D(grid, 0, 2, 0, 5, 2, 0, 1.0).cost == gs::astar3D(grid, 0, 2, 0, 5, 2, 0).cost);
+}
+
+static void errors_and_blocked_endpoints() {
+    std::vector<uint8_t> cells(27, 1);
+    const gs::GridRef cube{cells.data(), {3, 3, 3}};
+    const gs::GridRef square{cells.data(), {3, 3}};
+    const std::vector<double> values(27, 0.0);
+    CHECK(error_of([&] { gs::astar2D(cube, 0, 0, 1, 1); }) == "Grid must be 2D!");
+    CHECK(error_of([&] { gs::focal3D(square, 0, 0, 0, 1, 1, 1, 1.0); }) == "Grid must be 3D!");
+    CHECK(error_of([&] { gs::astar2D(square, 0, 0, 3, 0); }) == "Start/goal outside grid bounds!");
+    CHECK(error_of([&] { gs::astar2D(square, -1, 0, 1, 1); }) == "Start/goal outside grid bounds!");
+    // A map error is reported before a coordinate error.
+    CHECK(error_of([&] { gs::focal2D(square, 0, 0, 9, 9, 1.0, gs::MapRef{values.data(), {3, 4}}); }) ==
+          "Path proximity map must match grid shape!");
+    CHECK(error_of([&] { gs::astar2D_heuristic_grid(square, gs::MapRef{values.data(), {27}}, 0, 0, 1, 1); }) ==
+          "Heuristic grid must be 2D!");
+
+    cells[4] = 0;
+    const auto r = gs::focal2D(square, 0, 0, 1, 1, 1.5);
+    CHECK(r.path.empty() && r.cost == gs::INF && r.expansions == 0 && r.cell_count() == 9);
+    for (int i = 0; i < 9; ++i) CHECK(!r.visited_data()[i]);
+}
+
+static void stop_check() {
+    // A walled-in goal: everything reachable is expanded before the search gives up.
+    const int n = 600;
+    std::vector<uint8_t> cells(n * n, 1);
+    cells[(n - 2) * n + n - 1] = cells[(n - 1) * n + n - 2] = cells[(n - 2) * n + n - 2] = 0;
+    const gs::GridRef grid{cells.data(), {n, n}};
+    int asked = 0;
+    const gs::StopCheck stop = [&] { return ++asked == 3; };
+    bool stopped = false;
+    try {
+        gs::astar2D(grid, 0, 0, n - 1, n - 1, false, stop);
+    } catch (const gs::Interrupted&) {
+        stopped = true;
+    }
+    CHECK(stopped && asked == 3);
+    asked = 0;
+    stopped = false;
+    try {
+        gs::focal2D(grid, 0, 0, n - 1, n - 1, 1.5, std::nullopt, false, stop);
+    } catch (const gs::Interrupted&) {
+        stopped = true;
+    }
+    CHECK(stopped && asked == 3);
+    // A check that never stops changes nothing.
+    const auto a = gs::astar2D(grid, 0, 0, n - 1, n - 1, false, [] { return false; });
+    const auto b = gs::astar2D(grid, 0, 0, n - 1, n - 1);
+    CHECK(a.expansions == b.expansions && a.expansions == n * n - 4 && a.path.empty());
+}
+
+int main() {
+    unit_steps_tie_order();
+    weights_and_maps();
+    three_dimensions();
+    errors_and_blocked_endpoints();
+    stop_check();
+    if (failures != 0) {
+        std::fprintf(stderr, "%d check(s) failed\n", failures);
+        return 1;
+    }
+    std::puts("all C++ checks passed");
+    return 0;
+}
