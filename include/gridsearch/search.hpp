@@ -85,8 +85,7 @@ public:
     // Closes and counts the cell of a live entry; true when it is the goal.
     bool expand(Ref r, const At& c) {
         cells_.close(r, c);
-        ++expansions_;
-        poll_.tick();
+        poll_.at(static_cast<uint32_t>(++expansions_));
         return c.i == t_;
     }
     bool expand(const At& c) { return expand(cells_.ref(c), c); }
@@ -128,7 +127,7 @@ public:
     }
 
 private:
-    const GridView<Dim>& grid_;
+    const GridView<Dim> grid_;
     Cells cells_;
     Cell start_;
     Cell goal_;

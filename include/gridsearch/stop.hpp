@@ -22,13 +22,20 @@ public:
 
     explicit StopPoll(const StopCheck& check) : check_(check ? &check : nullptr) {}
 
+    // One more step.
     void tick() {
-        if (--left_ == 0) poll();
+        if (--left_ == 0) {
+            left_ = INTERVAL;
+            poll();
+        }
+    }
+    // The n-th step of a loop that counts its steps itself.
+    void at(uint32_t n) {
+        if ((n & (INTERVAL - 1)) == 0) poll();
     }
 
 private:
-    void poll() {
-        left_ = INTERVAL;
+    void poll() const {
         if (check_ != nullptr && (*check_)()) throw Interrupted();
     }
 
