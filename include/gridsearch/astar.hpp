@@ -38,7 +38,7 @@ struct MapTerm {
     double operator()(const At& a) const { return w * finite_or_inf(values[a.i]); }
 };
 
-template <int Dim, class Cells, class Term, class Open = FHeap<NodeFor<Dim>>>
+template <int Dim, class Cells, class Term, class Open = FHeap<Node>>
 Result<Dim> astar_loop(const GridView<Dim>& grid, int32_t count, const Cell& start, const Cell& goal, bool uniform,
                        const Term& term, const StopCheck& stop) {
     Search<Dim, Cells> search(grid, count, start, goal, uniform, stop);
@@ -46,16 +46,17 @@ Result<Dim> astar_loop(const GridView<Dim>& grid, int32_t count, const Cell& sta
     open.push(term(search.at_start()), search.start_entry());
     bool found = false;
     while (!open.empty()) {
-        const auto e = open.top();
+        const Node e = open.top();
         open.pop();
         const At c = search.at(e);
         const auto r = search.cells().ref(c);
         if (!search.live(r, e)) continue;
+        const double gc = search.g(r);
         if (search.expand(r, c)) {
             found = true;
             break;
         }
-        search.relax(c, e.g, [&](const auto& n, const At& a) { open.push(term(a) + n.g, n); });
+        search.relax(c, gc, [&](const Node& n, const At& a, double g) { open.push(term(a) + g, n); });
     }
     return search.finish(found, open);
 }

@@ -1,9 +1,14 @@
-// Per-cell working state of one search: flags, best cost, parent.
+// Per-cell working state of one search: a state byte, best cost, parent.
 //
-// Flags: bit 0 = closed, bit 1 = reached (cost and parent are valid), bit 2 =
-// in FOCAL. Costs and parents are read only for reached cells, so neither
-// layout fills anything per call: a call pays only for the cells its search
-// touches.
+// State byte: bit 0 = closed, bit 1 = in FOCAL, bits 2-7 = how often the cell
+// was reached (its cost improved and an open-list entry was pushed; at most
+// once per neighbour, so at most 26 times). An open cell's cost only ever
+// decreases, so an entry is live exactly when it is the cell's latest push:
+// entries carry the count at their push (their stamp) instead of their cost,
+// and the live test is one comparison with the state byte. A closed cell's
+// state is CLOSED alone, which no stamp equals. Costs and parents are read
+// only for reached cells, so neither layout fills anything per call: a call
+// pays only for the cells its search touches.
 //
 // FlatCells (grids below TILED_FROM cells): one flag byte per cell in a zeroed
 // block that becomes the visited map, and uninitialised cost and parent arrays
@@ -39,8 +44,13 @@
 namespace gridsearch {
 
 inline constexpr uint8_t CLOSED = 1;
-inline constexpr uint8_t REACHED = 2;
-inline constexpr uint8_t IN_FOCAL = 4;
+inline constexpr uint8_t IN_FOCAL = 2;
+inline constexpr uint8_t PUSHED = 4;  // one push in the count bits
+
+// The state without the FOCAL flag: an entry's stamp while it is live.
+inline uint8_t stamp_of(uint8_t state) { return static_cast<uint8_t>(state & ~IN_FOCAL); }
+// Reached and not closed; reached at all once closed bits are ruled out.
+inline bool reached(uint8_t state) { return state >= PUSHED; }
 
 // Grids from this many cells on use TiledCells.
 inline constexpr int32_t TILED_FROM = int32_t(1) << 20;
@@ -54,15 +64,6 @@ struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
 
-// The linear index of a record's cell (records carry x, y and, in 3D, z).
-template <int Dim, class E>
-int32_t index_of(const GridView<Dim>& g, const E& e) {
-    if constexpr (Dim == 2)
-        return g.index(e.x, e.y, 0);
-    else
-        return g.index(e.x, e.y, e.z);
-}
-
 template <class T>
 std::unique_ptr<T[], FreeDeleter> uninitialised(std::size_t n) {
     void* p = std::malloc(sizeof(T) * (n == 0 ? 1 : n));
@@ -73,9 +74,8 @@ std::unique_ptr<T[], FreeDeleter> uninitialised(std::size_t n) {
 template <int Dim>
 class FlatCells {
 public:
-    FlatCells(const GridView<Dim>& grid, int32_t cells)
-        : grid_(grid),
-          state_block_(static_cast<std::size_t>(cells)),
+    FlatCells(const GridView<Dim>&, int32_t cells)
+        : state_block_(static_cast<std::size_t>(cells)),
           state_(state_block_.as<uint8_t>()),
           cost_(uninitialised<double>(static_cast<std::size_t>(cells))),
           parent_(uninitialised<int32_t>(static_cast<std::size_t>(cells))) {}
@@ -85,7 +85,14 @@ public:
     Ref ref(const At& a) const { return a.i; }
     uint8_t state(Ref r) const { return state_[r]; }
     double g(Ref r) const { return cost_[r]; }
-    void reach(Ref r, const At&, double g, int32_t parent) { reach_index(r, g, parent); }
+    // Records an improved cost (clearing the FOCAL flag); returns the new stamp.
+    uint8_t reach(Ref r, const At&, double g, int32_t parent) {
+        const uint8_t st = static_cast<uint8_t>(stamp_of(state_[r]) + PUSHED);
+        state_[r] = st;
+        cost_[r] = g;
+        parent_[r] = parent;
+        return st;
+    }
 
     void close(Ref r, const At&) { state_[r] = CLOSED; }
     void close(const At& a) { close(a.i, a); }
@@ -94,9 +101,8 @@ public:
     double g(const At& a) const { return cost_[a.i]; }
     int32_t parent(int32_t i) const { return parent_[i]; }
 
-    void reach(const At& a, double g, int32_t parent) { reach_index(a.i, g, parent); }
+    uint8_t reach(const At& a, double g, int32_t parent) { return reach(a.i, a, g, parent); }
 
-    bool in_focal(const At& a) const { return (state_[a.i] & IN_FOCAL) != 0; }
     void set_in_focal(const At& a) { state_[a.i] |= IN_FOCAL; }
     void clear_in_focal(const At& a) { state_[a.i] &= static_cast<uint8_t>(~IN_FOCAL); }
 
@@ -104,7 +110,7 @@ public:
     // `open` holds an entry for every reached cell that is not closed.
     template <class Open>
     ZeroedBlock finish(const Open& open) {
-        for (std::size_t k = 0; k < open.size(); ++k) state_[index_of(grid_, open.at(k))] &= CLOSED;
+        for (std::size_t k = 0; k < open.size(); ++k) state_[open.at(k).cell] &= CLOSED;
 #ifdef GRIDSEARCH_CHECKED
         // Every reached cell that is not closed must have had an open-list entry.
         const std::size_t n = state_block_.size();
@@ -118,13 +124,6 @@ public:
     }
 
 private:
-    void reach_index(int32_t i, double g, int32_t parent) {
-        state_[i] |= REACHED;
-        cost_[i] = g;
-        parent_[i] = parent;
-    }
-
-    const GridView<Dim>& grid_;
     ZeroedBlock state_block_;
     uint8_t* state_;
     std::unique_ptr<double[], FreeDeleter> cost_;
@@ -166,20 +165,22 @@ public:
     Ref ref(const At& a) const { return {slots_[slot(a)], offset(a)}; }
     uint8_t state(Ref r) const { return r.tile == 0 ? 0 : tiles_[r.tile - 1].state[r.o]; }
     double g(Ref r) const { return tiles_[r.tile - 1].g[r.o]; }
-    void reach(Ref r, const At& a, double g, int32_t parent) {
+    uint8_t reach(Ref r, const At& a, double g, int32_t parent) {
         if (r.tile == 0) {
             r.tile = new_tile();
             slots_[slot(a)] = r.tile;
         }
         Tile& t = tiles_[r.tile - 1];
-        t.state[r.o] |= REACHED;
+        const uint8_t st = static_cast<uint8_t>(stamp_of(t.state[r.o]) + PUSHED);
+        t.state[r.o] = st;
         t.g[r.o] = g;
         t.parent[r.o] = parent;
+        return st;
     }
 
     uint8_t state(const At& a) const { return state(ref(a)); }
     void close(Ref r, const At& a) {
-        tiles_[r.tile - 1].state[r.o] |= CLOSED;
+        tiles_[r.tile - 1].state[r.o] = CLOSED;
         closed_.push_back(a.i);
     }
     void close(const At& a) { close(ref(a), a); }
@@ -190,9 +191,8 @@ public:
         return tile(a).parent[offset(a)];
     }
 
-    void reach(const At& a, double g, int32_t parent) { reach(ref(a), a, g, parent); }
+    uint8_t reach(const At& a, double g, int32_t parent) { return reach(ref(a), a, g, parent); }
 
-    bool in_focal(const At& a) const { return (state(a) & IN_FOCAL) != 0; }
     void set_in_focal(const At& a) { tile(a).state[offset(a)] |= IN_FOCAL; }
     void clear_in_focal(const At& a) { tile(a).state[offset(a)] &= static_cast<uint8_t>(~IN_FOCAL); }
 

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -18,26 +17,14 @@
 
 namespace gridsearch {
 
-// A FOCAL entry: the open entry's cell and g, with everything its order reads.
+// A FOCAL entry: the open entry's cell and stamp, with everything its order reads.
 struct FocalNode {
-    int32_t x;
-    int32_t y;
+    int32_t cell;
+    uint32_t stamp;
     double f;
     double g;
     double key;
 };
-
-struct FocalNode3D {
-    int32_t x;
-    int32_t y;
-    int32_t z;
-    double f;
-    double g;
-    double key;
-};
-
-inline FocalNode make_focal(const Node& e, double f, double key) { return {e.x, e.y, f, e.g, key}; }
-inline FocalNode3D make_focal(const Node3D& e, double f, double key) { return {e.x, e.y, e.z, f, e.g, key}; }
 
 // Lexicographic (key, f, g). A NaN key compares unequal and not greater, so
 // neither entry sinks below the other.
@@ -53,8 +40,6 @@ struct SinksByKey {
 template <int Dim, bool Uniform, class Cells>
 Result<Dim> focal_loop(const GridView<Dim>& grid, int32_t count, const double* map, const Cell& start,
                        const Cell& goal, double w, const StopCheck& stop) {
-    using Open = NodeFor<Dim>;
-    using Focal = std::conditional_t<Dim == 2, FocalNode, FocalNode3D>;
 
     const GoalDistance<Dim, Uniform> h{goal.x, goal.y, goal.z};
     if (w < 1.0) w = 1.0;
@@ -65,9 +50,9 @@ Result<Dim> focal_loop(const GridView<Dim>& grid, int32_t count, const double* m
 
     Search<Dim, Cells> search(grid, count, start, goal, Uniform, stop);
     Cells& cells = search.cells();
-    FHeap<Open> open;
-    Heap<Focal, SinksByKey> focal;
-    std::vector<std::pair<double, Open>> carry;
+    FHeap<Node> open;
+    Heap<FocalNode, SinksByKey> focal;
+    std::vector<std::pair<double, Node>> carry;
     bool found = false;
 
     open.push(h(start.x, start.y, start.z), search.start_entry());
@@ -85,13 +70,14 @@ Result<Dim> focal_loop(const GridView<Dim>& grid, int32_t count, const double* m
             carry.clear();
             while (!open.empty() && open.top_f() <= bound) {
                 const double f = open.top_f();
-                const Open e = open.top();
+                const Node e = open.top();
                 open.pop();
                 search.poll().tick();
                 const At c = search.at(e);
-                if (!search.live(c, e)) continue;
-                if (!cells.in_focal(c)) {
-                    focal.push(make_focal(e, f, key_of(c, h(c.x, c.y, c.z))));
+                const auto r = cells.ref(c);
+                if (!search.live(r, e)) continue;
+                if (!(cells.state(r) & IN_FOCAL)) {
+                    focal.push({e.cell, e.stamp, f, search.g(r), key_of(c, h(c.x, c.y, c.z))});
                     cells.set_in_focal(c);
                 }
                 carry.emplace_back(f, e);
@@ -100,7 +86,7 @@ Result<Dim> focal_loop(const GridView<Dim>& grid, int32_t count, const double* m
             if (focal.empty()) break;
         }
 
-        const Focal top = focal.top();
+        const FocalNode top = focal.top();
         focal.pop();
         const At c = search.at(top);
         cells.clear_in_focal(c);
@@ -109,15 +95,14 @@ Result<Dim> focal_loop(const GridView<Dim>& grid, int32_t count, const double* m
             found = true;
             break;
         }
-        search.relax(c, top.g, [&](const Open& e, const At& a) {
-            cells.clear_in_focal(a);
+        search.relax(c, top.g, [&](const Node& e, const At& a, double g) {
             const double hn = h(a.x, a.y, a.z);
-            const double f = e.g + hn;
+            const double f = g + hn;
             open.push(f, e);
             const double top_f = open.top_f();
             const double b = f_min > top_f ? bound_for(top_f) : bound;
             if (f <= b) {
-                focal.push(make_focal(e, f, key_of(a, hn)));
+                focal.push({e.cell, e.stamp, f, g, key_of(a, hn)});
                 cells.set_in_focal(a);
             }
         });

@@ -93,6 +93,21 @@ void check_map(const MapRef& map, const GridView<Dim>& grid, const char* rank_me
         if (map.shape[d] != grid.shape[d]) throw std::runtime_error(shape_message);
 }
 
+// Division by a fixed 32-bit divisor as a multiplication (exact for every
+// 32-bit dividend: Lemire, Kaser and Kurz, "Faster remainder by direct
+// computation", 2019).
+class Divider {
+public:
+    explicit Divider(uint32_t d) : m_(d == 1 ? 0 : ~uint64_t(0) / d + 1), one_(d == 1) {}
+    uint32_t operator()(uint32_t n) const {
+        return one_ ? n : static_cast<uint32_t>((static_cast<unsigned __int128>(m_) * n) >> 64);
+    }
+
+private:
+    uint64_t m_;
+    bool one_;
+};
+
 // A cell given as (x, y, z); z is 0 on 2D grids.
 struct Cell {
     int32_t x = 0;

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <type_traits>
 
 #include "cells.hpp"
 #include "grid.hpp"
@@ -15,28 +14,17 @@
 
 namespace gridsearch {
 
-// An open-list entry besides its priority f: the cell and the cost g with
-// which it was reached.
+// An open-list entry besides its priority f: the cell's linear index and its
+// stamp, the cell's reach count at the push (see cells.hpp). 8 bytes in 2D
+// and 3D alike.
 struct Node {
-    int32_t x;
-    int32_t y;
-    double g;
+    int32_t cell;
+    uint32_t stamp;
 };
-
-struct Node3D {
-    int32_t x;
-    int32_t y;
-    int32_t z;
-    double g;
-};
-
-template <int Dim>
-using NodeFor = std::conditional_t<Dim == 2, Node, Node3D>;
 
 template <int Dim, class Cells>
 class Search {
 public:
-    using Entry = NodeFor<Dim>;
     using Ref = typename Cells::Ref;
 
     Search(const GridView<Dim>& grid, int32_t count, const Cell& start, const Cell& goal, bool uniform,
@@ -48,34 +36,42 @@ public:
           s_(grid.index(start.x, start.y, start.z)),
           t_(grid.index(goal.x, goal.y, goal.z)),
           uniform_(uniform),
+          by_plane_(static_cast<uint32_t>(grid.cols) * static_cast<uint32_t>(grid.depth)),
+          by_depth_(static_cast<uint32_t>(grid.depth)),
           poll_(stop) {
-        cells_.reach(at_start(), 0.0, -1);
+        start_stamp_ = cells_.reach(at_start(), 0.0, -1);
     }
 
     Cells& cells() { return cells_; }
     StopPoll& poll() { return poll_; }
 
     At at_start() const { return {s_, start_.x, start_.y, start_.z}; }
-    Entry start_entry() const {
-        if constexpr (Dim == 2)
-            return {start_.x, start_.y, 0.0};
-        else
-            return {start_.x, start_.y, start_.z, 0.0};
-    }
+    Node start_entry() const { return {s_, start_stamp_}; }
 
-    // The cell of a record (open entry or any record with x, y[, z]).
+    // The coordinates of a linear cell index.
+    At at(int32_t i) const {
+        const uint32_t u = static_cast<uint32_t>(i);
+        const uint32_t x = by_plane_(u);
+        if constexpr (Dim == 2) {
+            return {i, static_cast<int32_t>(x), static_cast<int32_t>(u - x * static_cast<uint32_t>(grid_.cols)), 0};
+        } else {
+            const uint32_t rest = u - x * static_cast<uint32_t>(grid_.cols) * static_cast<uint32_t>(grid_.depth);
+            const uint32_t y = by_depth_(rest);
+            return {i, static_cast<int32_t>(x), static_cast<int32_t>(y),
+                    static_cast<int32_t>(rest - y * static_cast<uint32_t>(grid_.depth))};
+        }
+    }
+    // The cell of a record (open or FOCAL entry).
     template <class E>
     At at(const E& e) const {
-        if constexpr (Dim == 2)
-            return {grid_.index(e.x, e.y, 0), e.x, e.y, 0};
-        else
-            return {grid_.index(e.x, e.y, e.z), e.x, e.y, e.z};
+        return at(e.cell);
     }
 
-    // An entry is live while its cell is open and its g is the cell's best cost.
+    // An entry is live while it is its open cell's latest push (while its g
+    // would equal the cell's best cost).
     template <class E>
     bool live(Ref r, const E& e) const {
-        return !(cells_.state(r) & CLOSED) && e.g == cells_.g(r);
+        return stamp_of(cells_.state(r)) == e.stamp;
     }
     template <class E>
     bool live(const At& c, const E& e) const {
@@ -90,9 +86,12 @@ public:
     }
     bool expand(const At& c) { return expand(cells_.ref(c), c); }
 
+    // Best known cost of a reached cell.
+    double g(Ref r) const { return cells_.g(r); }
+
     // Tries the moves of the expanded cell c, reached with cost gc, in table
     // order. A neighbour that is walkable, open and strictly cheaper through c
-    // takes c as its parent; push(entry, cell) then files its new entry.
+    // takes c as its parent; push(entry, cell, g) then files its new entry.
     template <class Push>
     void relax(const At& c, double gc, Push&& push) {
         for_each_neighbor(grid_, c.x, c.y, c.z, uniform_,
@@ -102,12 +101,8 @@ public:
                               const uint8_t st = cells_.state(r);
                               if (st & CLOSED) return;
                               const double tentative = gc + step;
-                              if ((st & REACHED) && !(cells_.g(r) > tentative)) return;
-                              cells_.reach(r, a, tentative, c.i);
-                              if constexpr (Dim == 2)
-                                  push(Entry{nx, ny, tentative}, a);
-                              else
-                                  push(Entry{nx, ny, nz, tentative}, a);
+                              if (reached(st) && !(cells_.g(r) > tentative)) return;
+                              push(Node{n, cells_.reach(r, a, tentative, c.i)}, a, tentative);
                           });
     }
 
@@ -134,6 +129,9 @@ private:
     int32_t s_;
     int32_t t_;
     bool uniform_;
+    uint32_t start_stamp_ = 0;
+    Divider by_plane_;  // x = i / (cols * depth)
+    Divider by_depth_;  // y = (i mod (cols * depth)) / depth
     int32_t expansions_ = 0;
     StopPoll poll_;
 };
