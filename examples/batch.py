@@ -2,15 +2,18 @@
 
     python examples/batch.py [--queries 4000] [--size 512] [--scheduler tcp://host:8786]
 
-Each search runs start to finish in native code while holding the interpreter
-lock, so Python threads do not run searches in parallel (the thread-pool row
-shows it); processes do. The grid goes to every worker once (the pool's
-initializer; Dask's scatter with broadcast), then the queries travel in chunks.
-Every parallel run is checked against the serial one: same paths, costs,
-expansion counts and visited maps (compared by digest).
+`gridsearch.astar2D_batch` runs a whole array of queries on native threads
+without the interpreter lock: on one machine that is all it takes. A single
+call (`astar.astar2D`) holds the lock, so Python threads do not run those in
+parallel (the thread-pool row shows it); processes do. The process-pool and
+Dask rows send the grid to every worker once (the pool's initializer; Dask's
+scatter with broadcast), then the queries in chunks, each chunk one batch
+call. Every run is checked against a serial loop of single calls: same paths,
+costs, expansion counts and visited maps (compared by digest).
 
 Without --scheduler the Dask rows use a `dask.distributed.LocalCluster` per
 worker count on this machine; with it, the batch runs once on that cluster.
+The Dask rows need `pip install dask[distributed]` and are skipped without it.
 """
 
 from __future__ import annotations
@@ -28,6 +31,7 @@ from pathlib import Path
 import numpy as np
 
 import astar
+import gridsearch
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from common import query_pairs, rooms_map  # noqa: E402
@@ -37,14 +41,30 @@ Query = tuple[tuple[int, int], tuple[int, int]]
 _GRID: np.ndarray | None = None  # the map, set once in each pool worker
 
 
-def solve(grid: np.ndarray, queries: list[Query]) -> list[tuple[bytes, float, int, str]]:
-    """Runs the queries; per query the path's bytes, cost, expansions and a digest of the visited map."""
-    out = []
-    for start, goal in queries:
-        path, cost, expansions, visited = astar.astar2D(grid, *start, *goal)
-        digest = hashlib.blake2b(np.packbits(visited).tobytes(), digest_size=16).hexdigest()
-        out.append((path.tobytes(), cost, expansions, digest))
-    return out
+Summary = tuple[bytes, float, int, str]
+
+
+def summary(result) -> Summary:
+    """The path's bytes, cost, expansions and a digest of the visited map."""
+    path, cost, expansions, visited = result
+    return path.tobytes(), cost, expansions, hashlib.blake2b(np.packbits(visited).tobytes(), digest_size=16).hexdigest()
+
+
+def solve(grid: np.ndarray, queries: list[Query]) -> list[Summary]:
+    """One single call per query."""
+    return [summary(astar.astar2D(grid, *start, *goal)) for start, goal in queries]
+
+
+def solve_batch(grid: np.ndarray, queries: list[Query], threads: int = 1) -> list[Summary]:
+    """One batch call for all the queries."""
+    rows = np.array([[*start, *goal] for start, goal in queries], dtype=np.int32).reshape(-1, 4)
+    return [summary(r) for r in gridsearch.astar2D_batch(grid, rows, threads=threads, visited=True)]
+
+
+def with_batch(grid, queries, threads):
+    t0 = time.perf_counter()
+    results = solve_batch(grid, queries, threads)
+    return results, time.perf_counter() - t0
 
 
 def _init_worker(grid: np.ndarray) -> None:
@@ -53,7 +73,7 @@ def _init_worker(grid: np.ndarray) -> None:
 
 
 def _solve_chunk(queries: list[Query]):
-    return solve(_GRID, queries)
+    return solve_batch(_GRID, queries)
 
 
 def chunks(queries: list[Query], workers: int) -> list[list[Query]]:
@@ -80,13 +100,17 @@ def with_threads(grid, queries, workers):
 def with_dask(client, grid, queries, workers):
     remote_grid = client.scatter(grid, broadcast=True)
     t0 = time.perf_counter()
-    futures = [client.submit(solve, remote_grid, part, pure=False) for part in chunks(queries, workers)]
+    futures = [client.submit(solve_batch, remote_grid, part, pure=False) for part in chunks(queries, workers)]
     results = [r for part in client.gather(futures) for r in part]
     return results, time.perf_counter() - t0
 
 
 def dask_runs(grid, queries, scheduler, worker_counts):
-    from dask.distributed import Client, LocalCluster
+    try:
+        from dask.distributed import Client, LocalCluster
+    except ImportError:
+        print("(Dask rows skipped: pip install 'dask[distributed]' to run them)")
+        return
 
     if scheduler:
         with Client(scheduler) as client:
@@ -127,6 +151,8 @@ def main(argv=None) -> int:
 
     ok = row("serial", 1, serial, base)
     ok &= row("threads", args.workers, *with_threads(grid, queries, args.workers))
+    for workers in counts:
+        ok &= row("astar2D_batch", workers, *with_batch(grid, queries, workers))
     for workers in counts:
         ok &= row("processes", workers, *with_processes(grid, queries, workers))
     if not args.no_dask:

@@ -43,7 +43,7 @@ def run_mypy(*args: str, cwd) -> subprocess.CompletedProcess:
 
 
 def test_stubtest_finds_no_drift(tmp_path):
-    proc = run_mypy("mypy.stubtest", "astar", "focal", cwd=tmp_path)
+    proc = run_mypy("mypy.stubtest", "astar", "focal", "gridsearch", cwd=tmp_path)
     assert proc.returncode == 0, proc.stdout + proc.stderr
 
 
@@ -101,9 +101,15 @@ def test_type_checker_sees_precise_types(tmp_path):
         h = astar.astar2D_heuristic_grid(grid, None, np.int64(0), 0, 7, 7, w=np.float32(2))
         bad: str = r[2]
         astar.astar3D(grid, "0", 0, 0, 1, 1, 1)
+        import gridsearch
+        rows = gridsearch.focal2D_batch(grid, np.zeros((3, 4), np.int32), 1.5, threads=2, visited=True)
+        first: tuple[npt.NDArray[np.int32], float, int, npt.NDArray[np.bool_] | None] = rows[0]
+        gridsearch.astar2D_batch(grid, [[0, 0, 1, 1]], False, 2)
+        version: str = gridsearch.__version__
         """
     ))
     proc = run_mypy("mypy", "--strict", "--no-error-summary", "use.py", cwd=tmp_path)
     errors = [line for line in proc.stdout.splitlines() if ": error:" in line]
-    assert [e.split(":")[1] for e in errors] == ["15", "16"], proc.stdout + proc.stderr
+    assert [e.split(":")[1] for e in errors] == ["15", "16", "20"], proc.stdout + proc.stderr
     assert 'has type "int"' in errors[0] and 'incompatible type "str"' in errors[1]
+    assert "Too many positional arguments" in errors[2]

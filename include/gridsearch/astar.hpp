@@ -11,6 +11,7 @@
 #include "result.hpp"
 #include "search.hpp"
 #include "stop.hpp"
+#include "workspace.hpp"
 
 namespace gridsearch {
 
@@ -38,11 +39,13 @@ struct MapTerm {
     double operator()(const At& a) const { return w * finite_or_inf(values[a.i]); }
 };
 
-template <int Dim, class Cells, class Term, class Open = FHeap<Node>>
+template <int Dim, class Cells, class Term>
 Result<Dim> astar_loop(const GridView<Dim>& grid, int32_t count, const Cell& start, const Cell& goal, bool uniform,
-                       const Term& term, const StopCheck& stop) {
-    Search<Dim, Cells> search(grid, count, start, goal, uniform, stop);
-    Open open;
+                       const Term& term, const StopCheck& stop, Workspace* ws) {
+    Search<Dim, Cells> search(grid, count, start, goal, uniform, stop, ws != nullptr ? &ws->cells : nullptr);
+    FHeap<Node> own;
+    FHeap<Node>& open = ws != nullptr ? ws->open : own;
+    open.clear();
     open.push(term(search.at_start()), search.start_entry());
     bool found = false;
     while (!open.empty()) {
@@ -58,16 +61,19 @@ Result<Dim> astar_loop(const GridView<Dim>& grid, int32_t count, const Cell& sta
         }
         search.relax(c, gc, [&](const Node& n, const At& a, double g) { open.push(term(a) + g, n); });
     }
-    return search.finish(found, open);
+    return search.finish(found, open, ws == nullptr || ws->visited);
 }
 
-// The per-cell storage by grid size: flat below TILED_FROM cells, tiled above.
+// The per-cell storage by grid size: flat below TILED_FROM cells, tiled above;
+// with a workspace, flat storage is the workspace's.
 template <int Dim, class Term>
 Result<Dim> run_astar(const GridView<Dim>& grid, const Cell& start, const Cell& goal, bool uniform, const Term& term,
-                      const StopCheck& stop) {
+                      const StopCheck& stop, Workspace* ws) {
     const int32_t count = cell_count(grid);
-    if (count >= TILED_FROM) return astar_loop<Dim, TiledCells<Dim>>(grid, count, start, goal, uniform, term, stop);
-    return astar_loop<Dim, FlatCells<Dim>>(grid, count, start, goal, uniform, term, stop);
+    if (count >= TILED_FROM)
+        return astar_loop<Dim, TiledCells<Dim>>(grid, count, start, goal, uniform, term, stop, ws);
+    if (ws != nullptr) return astar_loop<Dim, FlatCells<Dim, true>>(grid, count, start, goal, uniform, term, stop, ws);
+    return astar_loop<Dim, FlatCells<Dim>>(grid, count, start, goal, uniform, term, stop, ws);
 }
 
 }  // namespace gridsearch

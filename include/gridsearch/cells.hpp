@@ -71,14 +71,43 @@ std::unique_ptr<T[], FreeDeleter> uninitialised(std::size_t n) {
     return std::unique_ptr<T[], FreeDeleter>(static_cast<T*>(p));
 }
 
-template <int Dim>
+// The arrays of a FlatCells: fresh for one call, or kept by a Workspace from
+// query to query (then the state byte of every cell is 0 between queries).
+struct FlatStore {
+    ZeroedBlock state;
+    std::unique_ptr<double[], FreeDeleter> cost;
+    std::unique_ptr<int32_t[], FreeDeleter> parent;
+    std::vector<int32_t> closed;  // cells closed by the current query, when kept
+    int32_t cells = -1;
+
+    void size_for(int32_t n) {
+        if (cells == n) return;
+        cells = -1;
+        state = ZeroedBlock(static_cast<std::size_t>(n));
+        cost = uninitialised<double>(static_cast<std::size_t>(n));
+        parent = uninitialised<int32_t>(static_cast<std::size_t>(n));
+        cells = n;
+    }
+};
+
+// Kept = true: the arrays belong to a workspace and are left zeroed for the
+// next query; closed cells are listed so that they can be cleared.
+template <int Dim, bool Kept = false>
 class FlatCells {
 public:
-    FlatCells(const GridView<Dim>&, int32_t cells)
-        : state_block_(static_cast<std::size_t>(cells)),
-          state_(state_block_.as<uint8_t>()),
-          cost_(uninitialised<double>(static_cast<std::size_t>(cells))),
-          parent_(uninitialised<int32_t>(static_cast<std::size_t>(cells))) {}
+    FlatCells(const GridView<Dim>&, int32_t cells, FlatStore* kept = nullptr) : store_(Kept ? *kept : own_) {
+        store_.size_for(cells);
+        state_ = store_.state.template as<uint8_t>();
+        cost_ = store_.cost.get();
+        parent_ = store_.parent.get();
+        if (Kept) store_.closed.clear();
+    }
+    FlatCells(const FlatCells&) = delete;
+    FlatCells& operator=(const FlatCells&) = delete;
+    // A kept store left behind by an exception is not zeroed: reallocate it next time.
+    ~FlatCells() {
+        if (Kept && !finished_) store_.cells = -1;
+    }
 
     // A neighbour's slot, looked up once for the state/cost/reach sequence.
     using Ref = int32_t;
@@ -94,7 +123,10 @@ public:
         return st;
     }
 
-    void close(Ref r, const At&) { state_[r] = CLOSED; }
+    void close(Ref r, const At&) {
+        state_[r] = CLOSED;
+        if (Kept) store_.closed.push_back(r);
+    }
     void close(const At& a) { close(a.i, a); }
 
     // Best known cost; valid only for reached cells (every cell with a heap entry).
@@ -106,28 +138,44 @@ public:
     void set_in_focal(const At& a) { state_[a.i] |= IN_FOCAL; }
     void clear_in_focal(const At& a) { state_[a.i] &= static_cast<uint8_t>(~IN_FOCAL); }
 
-    // Leaves only the closed flags and hands them over as the visited map.
-    // `open` holds an entry for every reached cell that is not closed.
+    // The visited map (empty unless `visited`, which a fresh store always is).
+    // `open` holds an entry for every reached cell that is not closed, so
+    // clearing its cells leaves only the closed flags: a fresh store's state
+    // block then is the visited map; a kept one is cleared for the next query.
     template <class Open>
-    ZeroedBlock finish(const Open& open) {
+    ZeroedBlock finish(const Open& open, bool visited = true) {
         for (std::size_t k = 0; k < open.size(); ++k) state_[open.at(k).cell] &= CLOSED;
+        ZeroedBlock out;
+        if (Kept) {
+            if (visited) {
+                out = ZeroedBlock(store_.state.size());
+                bool* v = out.as<bool>();
+                for (int32_t i : store_.closed) v[i] = true;
+            }
+            for (int32_t i : store_.closed) state_[i] = 0;
+            store_.closed.clear();
+        }
 #ifdef GRIDSEARCH_CHECKED
         // Every reached cell that is not closed must have had an open-list entry.
-        const std::size_t n = state_block_.size();
+        const std::size_t n = store_.state.size();
         for (std::size_t i = 0; i < n; ++i)
-            if (state_[i] & ~CLOSED) {
+            if (state_[i] & (Kept ? 0xFF : ~CLOSED)) {
                 std::fprintf(stderr, "gridsearch: cell %zu reached but neither closed nor in the open list\n", i);
                 std::abort();
             }
 #endif
-        return std::move(state_block_);
+        if (!Kept) out = std::move(store_.state);
+        finished_ = true;
+        return out;
     }
 
 private:
-    ZeroedBlock state_block_;
+    FlatStore own_;
+    FlatStore& store_;
     uint8_t* state_;
-    std::unique_ptr<double[], FreeDeleter> cost_;
-    std::unique_ptr<int32_t[], FreeDeleter> parent_;
+    double* cost_;
+    int32_t* parent_;
+    bool finished_ = false;
 };
 
 template <int Dim>
@@ -143,7 +191,7 @@ class TiledCells {
     };
 
 public:
-    TiledCells(const GridView<Dim>& grid, int32_t cells)
+    TiledCells(const GridView<Dim>& grid, int32_t cells, FlatStore* = nullptr)
         : grid_(grid),
           cells_(cells),
           tiles_y_(tiles_along(grid.cols)),
@@ -197,7 +245,8 @@ public:
     void clear_in_focal(const At& a) { tile(a).state[offset(a)] &= static_cast<uint8_t>(~IN_FOCAL); }
 
     template <class Open>
-    ZeroedBlock finish(const Open&) {
+    ZeroedBlock finish(const Open&, bool want = true) {
+        if (!want) return ZeroedBlock();
         ZeroedBlock visited(static_cast<std::size_t>(cells_));
         bool* out = visited.as<bool>();
         for (int32_t i : closed_) out[i] = true;

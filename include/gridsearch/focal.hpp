@@ -12,34 +12,16 @@
 #include "heap.hpp"
 #include "moves.hpp"
 #include "result.hpp"
+#include "nodes.hpp"
 #include "search.hpp"
 #include "stop.hpp"
+#include "workspace.hpp"
 
 namespace gridsearch {
 
-// A FOCAL entry: the open entry's cell and stamp, with everything its order reads.
-struct FocalNode {
-    int32_t cell;
-    uint32_t stamp;
-    double f;
-    double g;
-    double key;
-};
-
-// Lexicographic (key, f, g). A NaN key compares unequal and not greater, so
-// neither entry sinks below the other.
-struct SinksByKey {
-    template <class T>
-    bool operator()(const T& a, const T& b) const {
-        if (a.key != b.key) return a.key > b.key;
-        if (a.f != b.f) return a.f > b.f;
-        return a.g > b.g;
-    }
-};
-
 template <int Dim, bool Uniform, class Cells>
 Result<Dim> focal_loop(const GridView<Dim>& grid, int32_t count, const double* map, const Cell& start,
-                       const Cell& goal, double w, const StopCheck& stop) {
+                       const Cell& goal, double w, const StopCheck& stop, Workspace* ws) {
 
     const GoalDistance<Dim, Uniform> h{goal.x, goal.y, goal.z};
     if (w < 1.0) w = 1.0;
@@ -48,11 +30,15 @@ Result<Dim> focal_loop(const GridView<Dim>& grid, int32_t count, const double* m
     auto bound_for = [&](double f) { return unbounded ? INF : w * f; };
     auto key_of = [&](const At& c, double hv) { return map != nullptr ? map[c.i] : hv; };
 
-    Search<Dim, Cells> search(grid, count, start, goal, Uniform, stop);
+    Search<Dim, Cells> search(grid, count, start, goal, Uniform, stop, ws != nullptr ? &ws->cells : nullptr);
     Cells& cells = search.cells();
-    FHeap<Node> open;
-    Heap<FocalNode, SinksByKey> focal;
-    std::vector<std::pair<double, Node>> carry;
+    Workspace own;
+    Workspace& lists = ws != nullptr ? *ws : own;
+    FHeap<Node>& open = lists.open;
+    Heap<FocalNode, SinksByKey>& focal = lists.focal;
+    std::vector<std::pair<double, Node>>& carry = lists.carry;
+    open.clear();
+    focal.clear();
     bool found = false;
 
     open.push(h(start.x, start.y, start.z), search.start_entry());
@@ -107,16 +93,19 @@ Result<Dim> focal_loop(const GridView<Dim>& grid, int32_t count, const double* m
             }
         });
     }
-    return search.finish(found, open);
+    return search.finish(found, open, lists.visited);
 }
 
 // The per-cell storage by grid size: flat below TILED_FROM cells, tiled above.
+// With a workspace, flat storage is the workspace's.
 template <int Dim, bool Uniform>
 Result<Dim> run_focal(const GridView<Dim>& grid, const double* map, const Cell& start, const Cell& goal, double w,
-                      const StopCheck& stop) {
+                      const StopCheck& stop, Workspace* ws) {
     const int32_t count = cell_count(grid);
-    if (count >= TILED_FROM) return focal_loop<Dim, Uniform, TiledCells<Dim>>(grid, count, map, start, goal, w, stop);
-    return focal_loop<Dim, Uniform, FlatCells<Dim>>(grid, count, map, start, goal, w, stop);
+    if (count >= TILED_FROM)
+        return focal_loop<Dim, Uniform, TiledCells<Dim>>(grid, count, map, start, goal, w, stop, ws);
+    if (ws != nullptr) return focal_loop<Dim, Uniform, FlatCells<Dim, true>>(grid, count, map, start, goal, w, stop, ws);
+    return focal_loop<Dim, Uniform, FlatCells<Dim>>(grid, count, map, start, goal, w, stop, ws);
 }
 
 }  // namespace gridsearch

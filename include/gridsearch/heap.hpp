@@ -16,6 +16,7 @@ template <class T, class Sinks>
 class Heap {
 public:
     bool empty() const { return a_.empty(); }
+    void clear() { a_.clear(); }
     std::size_t size() const { return a_.size(); }
     const T& top() const { return a_[0]; }
 
@@ -75,6 +76,10 @@ class FHeap {
 public:
     FHeap() : f_(1, 0.0) {}
     bool empty() const { return p_.empty(); }
+    void clear() {
+        f_.resize(1);
+        p_.clear();
+    }
     std::size_t size() const { return p_.size(); }
     double top_f() const { return f_[1]; }
     const P& top() const { return p_[0]; }

@@ -25,7 +25,8 @@ struct Result {
     // Cells expanded, the goal included; 0 when start or goal is blocked.
     int32_t expansions = 0;
     // The grid's extents, and one bool per cell in the same row-major order:
-    // true where the search expanded the cell.
+    // true where the search expanded the cell (empty when a workspace asked
+    // for results without it).
     std::array<int64_t, Dim> shape{};
     ZeroedBlock visited;
 
@@ -50,10 +51,10 @@ std::array<int64_t, Dim> shape_of(const GridView<Dim>& g) {
 
 // Start or goal blocked: nothing was searched.
 template <int Dim>
-Result<Dim> blocked_result(const GridView<Dim>& g) {
+Result<Dim> blocked_result(const GridView<Dim>& g, bool visited = true) {
     Result<Dim> r;
     r.shape = shape_of(g);
-    r.visited = ZeroedBlock(r.cell_count());
+    if (visited) r.visited = ZeroedBlock(r.cell_count());
     return r;
 }
 

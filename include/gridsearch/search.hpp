@@ -9,28 +9,22 @@
 #include "cells.hpp"
 #include "grid.hpp"
 #include "neighbors.hpp"
+#include "nodes.hpp"
 #include "result.hpp"
 #include "stop.hpp"
 
 namespace gridsearch {
-
-// An open-list entry besides its priority f: the cell's linear index and its
-// stamp, the cell's reach count at the push (see cells.hpp). 8 bytes in 2D
-// and 3D alike.
-struct Node {
-    int32_t cell;
-    uint32_t stamp;
-};
 
 template <int Dim, class Cells>
 class Search {
 public:
     using Ref = typename Cells::Ref;
 
+    // `kept`: per-cell arrays kept by a workspace (for Cells that use them).
     Search(const GridView<Dim>& grid, int32_t count, const Cell& start, const Cell& goal, bool uniform,
-           const StopCheck& stop)
+           const StopCheck& stop, FlatStore* kept = nullptr)
         : grid_(grid),
-          cells_(grid, count),
+          cells_(grid_, count, kept),
           start_(start),
           goal_(goal),
           s_(grid.index(start.x, start.y, start.z)),
@@ -107,9 +101,10 @@ public:
     }
 
     // The result once the loop has stopped; `open` holds an entry for every
-    // reached cell that is not closed.
+    // reached cell that is not closed. Without `visited` the result's visited
+    // block is empty.
     template <class Open>
-    Result<Dim> finish(bool found, const Open& open) {
+    Result<Dim> finish(bool found, const Open& open, bool visited = true) {
         Result<Dim> r;
         r.shape = shape_of(grid_);
         if (found) {
@@ -117,7 +112,7 @@ public:
             r.cost = cells_.g({t_, goal_.x, goal_.y, goal_.z});
         }
         r.expansions = expansions_;
-        r.visited = cells_.finish(open);
+        r.visited = cells_.finish(open, visited);
         return r;
     }
 

@@ -3,6 +3,7 @@
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 
 #include <gridsearch/gridsearch.hpp>
 
@@ -72,11 +73,13 @@ py::array visited_array(Result<Dim>& r) {
     return py::array_t<bool>(shape, strides, static_cast<const bool*>(owner->ptr), cap);
 }
 
+// (path, cost, expansions, visited); visited is None when the result has none.
 template <int Dim>
 py::tuple to_python(Result<Dim>&& r) {
     py::array_t<int32_t> path(std::vector<py::ssize_t>{static_cast<py::ssize_t>(r.path.size()), Dim});
     if (!r.path.empty()) std::memcpy(path.mutable_data(), r.path.data(), r.path.size() * sizeof(r.path[0]));
-    return py::make_tuple(path, r.cost, r.expansions, visited_array(r));
+    py::object visited = r.visited_data() == nullptr ? py::object(py::none()) : py::object(visited_array(r));
+    return py::make_tuple(path, r.cost, r.expansions, visited);
 }
 
 // Runs search(stop) with a stop check that handles pending signals: Ctrl-C

@@ -1,6 +1,7 @@
 // The C++ API on its own, without Python: results, errors, stopping.
 #include <gridsearch/gridsearch.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -127,12 +128,54 @@ static void stop_check() {
     CHECK(a.expansions == b.expansions && a.expansions == n * n - 4 && a.path.empty());
 }
 
+// One workspace over many searches gives what fresh storage gives, also after
+// a search that was stopped halfway.
+static void workspace_reuse() {
+    const int n = 40;
+    std::vector<uint8_t> cells(n * n);
+    uint32_t seed = 12345;
+    for (auto& c : cells) {
+        seed = seed * 1103515245u + 12345u;
+        c = (seed >> 16) % 100 >= 25;
+    }
+    const gs::GridRef grid{cells.data(), {n, n}};
+    std::vector<double> key(n * n);
+    for (int i = 0; i < n * n; ++i) key[i] = (i * 7919) % 13;
+    const gs::MapRef map{key.data(), {n, n}};
+    gs::Workspace ws;
+    for (int q = 0; q < 60; ++q) {
+        const int sx = (q * 7) % n, sy = (q * 11) % n, gx = (q * 13 + 5) % n, gy = (q * 17 + 3) % n;
+        if (q == 30) {
+            bool stopped = false;
+            try {
+                gs::focal2D(grid, 0, 0, n - 1, n - 1, 1.0, map, false, [] { return true; }, &ws);
+            } catch (const gs::Interrupted&) {
+                stopped = true;
+            }
+            (void)stopped;
+        }
+        const bool uniform = q % 2 == 1;
+        const auto a = gs::astar2D(grid, sx, sy, gx, gy, uniform);
+        const auto b = gs::astar2D(grid, sx, sy, gx, gy, uniform, {}, &ws);
+        const auto c = gs::focal2D(grid, sx, sy, gx, gy, 1.5, map, uniform);
+        const auto d = gs::focal2D(grid, sx, sy, gx, gy, 1.5, map, uniform, {}, &ws);
+        CHECK(a.path == b.path && a.expansions == b.expansions && a.cost == b.cost);
+        CHECK(c.path == d.path && c.expansions == d.expansions && c.cost == d.cost);
+        CHECK(std::equal(a.visited_data(), a.visited_data() + a.cell_count(), b.visited_data()));
+        CHECK(std::equal(c.visited_data(), c.visited_data() + c.cell_count(), d.visited_data()));
+    }
+    ws.visited = false;
+    const auto e = gs::astar2D(grid, 0, 0, n - 1, n - 1, false, {}, &ws);
+    CHECK(e.visited_data() == nullptr && e.cost == gs::astar2D(grid, 0, 0, n - 1, n - 1).cost);
+}
+
 int main() {
     unit_steps_tie_order();
     weights_and_maps();
     three_dimensions();
     errors_and_blocked_endpoints();
     stop_check();
+    workspace_reuse();
     if (failures != 0) {
         std::fprintf(stderr, "%d check(s) failed\n", failures);
         return 1;

@@ -1,0 +1,112 @@
+// Many independent searches on worker threads, each thread with a workspace
+// of its own that it keeps from query to query.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "stop.hpp"
+#include "workspace.hpp"
+
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
+namespace gridsearch {
+
+// The CPUs this process may run on.
+inline unsigned usable_cpus() {
+#if defined(__linux__)
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof(set), &set) == 0) {
+        const int n = CPU_COUNT(&set);
+        if (n > 0) return static_cast<unsigned>(n);
+    }
+#endif
+    const unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 1 : n;
+}
+
+// Runs job(i, workspace, stop) for every i in [0, n) on `threads` threads
+// (at most n), handing out indices in order as threads become free. The
+// calling thread waits; every `poll` it asks interrupted(), and a true answer
+// stops every search at its next stop check. When all threads have stopped:
+// if interrupted() threw, rethrows that; if it answered true, throws
+// Interrupted; else, if a job threw, rethrows the first exception. `visited`
+// is set on every workspace.
+template <class Job, class Interrupted>
+void run_batch(std::size_t n, unsigned threads, bool visited, Job&& job, Interrupted&& interrupted,
+               std::chrono::milliseconds poll = std::chrono::milliseconds(10)) {
+    if (n == 0) return;
+    if (threads == 0) threads = 1;
+    if (threads > n) threads = static_cast<unsigned>(n);
+
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stop{false};
+    std::mutex mutex;
+    std::condition_variable done;
+    unsigned running = threads;
+    std::exception_ptr error;
+
+    auto worker = [&] {
+        const StopCheck check = [&] { return stop.load(std::memory_order_relaxed); };
+        try {
+            Workspace ws;
+            ws.visited = visited;
+            for (std::size_t i; !stop.load(std::memory_order_relaxed) && (i = next.fetch_add(1)) < n;)
+                job(i, ws, check);
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!error) error = std::current_exception();
+            stop = true;
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        --running;
+        done.notify_one();
+    };
+
+    std::vector<std::thread> pool;
+    pool.reserve(threads);
+    bool stopped_by_caller = false;
+    std::exception_ptr caller_error;
+    try {
+        for (unsigned t = 0; t < threads; ++t) pool.emplace_back(worker);
+    } catch (...) {
+        // No thread to be had: stop the ones that started, then report.
+        stop = true;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            running -= threads - static_cast<unsigned>(pool.size());
+        }
+        for (auto& t : pool) t.join();
+        throw;
+    }
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (running > 0) {
+            if (done.wait_for(lock, poll, [&] { return running == 0; })) break;
+            lock.unlock();
+            if (!stopped_by_caller && !caller_error) {
+                try {
+                    stopped_by_caller = interrupted();
+                } catch (...) {
+                    caller_error = std::current_exception();
+                }
+                if (stopped_by_caller || caller_error) stop = true;
+            }
+            lock.lock();
+        }
+    }
+    for (auto& t : pool) t.join();
+    if (caller_error) std::rethrow_exception(caller_error);
+    if (stopped_by_caller) throw gridsearch::Interrupted();
+    if (error) std::rethrow_exception(error);
+}
+
+}  // namespace gridsearch

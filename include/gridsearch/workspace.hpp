@@ -1,0 +1,27 @@
+// Working storage kept from search to search: the per-cell arrays (grids
+// below TILED_FROM cells) and the lists. A search given a workspace leaves it
+// ready for the next one and allocates nothing once the sizes are reached.
+// One workspace serves one search at a time.
+#pragma once
+
+#include <utility>
+#include <vector>
+
+#include "cells.hpp"
+#include "heap.hpp"
+#include "nodes.hpp"
+
+namespace gridsearch {
+
+struct Workspace {
+    // Whether results carry the visited map (one byte per cell, allocated per
+    // result); without it a result's visited block is empty.
+    bool visited = true;
+
+    FlatStore cells;
+    FHeap<Node> open;
+    Heap<FocalNode, SinksByKey> focal;
+    std::vector<std::pair<double, Node>> carry;
+};
+
+}  // namespace gridsearch

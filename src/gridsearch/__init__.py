@@ -1,0 +1,28 @@
+"""Batch queries for the astar and focal searches.
+
+Each function takes the single call's arguments, with one (N, 4) integer array
+`queries` (2D: start x, start y, goal x, goal y; 3D: (N, 6)) in place of the
+start and goal coordinates, and returns one result tuple per row. The grid and
+maps are converted once; the queries run on native threads without the
+interpreter lock.
+"""
+
+from ._batch import (
+    __version__,
+    astar2D_batch,
+    astar2D_heuristic_grid_batch,
+    astar3D_batch,
+    astar3D_heuristic_grid_batch,
+    focal2D_batch,
+    focal3D_batch,
+)
+
+__all__ = [
+    "__version__",
+    "astar2D_batch",
+    "astar2D_heuristic_grid_batch",
+    "astar3D_batch",
+    "astar3D_heuristic_grid_batch",
+    "focal2D_batch",
+    "focal3D_batch",
+]
