@@ -27,7 +27,7 @@ from pathlib import Path
 import numpy as np
 
 ROOT = Path(__file__).resolve().parent.parent
-MAPS = ROOT.parent / "shared" / "maps"
+MAPS = ROOT / "data" / "maps"
 sys.path.insert(0, str(ROOT / "examples"))
 
 from common import maze_map, query_pairs, random_map, read_map, rooms_map  # noqa: E402

@@ -29,7 +29,7 @@ ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "examples"))
 from common import read_map, rooms_map  # noqa: E402
 
-MAPS_DIR = ROOT.parent / "shared" / "maps"
+MAPS_DIR = ROOT / "data" / "maps"
 
 
 # ---------------------------------------------------------------- helpers

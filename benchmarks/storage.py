@@ -5,7 +5,7 @@ Run: .venv/bin/python benchmarks/storage.py [MAP]
 1. Page faults and time of one short query (a 64 x 64 free patch, corner to
    corner) on grids of growing size; from 2^20 cells on the search keeps its
    state in tiles, and what remains is the fresh visited map.
-2. The same seeded queries on a real map (default: brc202d from ../shared/maps,
+2. The same seeded queries on a real map (default: brc202d from data/maps,
    else a generated rooms map) as it is (flat storage) and embedded in a blocked
    grid past 2^20 cells (tiled storage): total time, best of 5.
 """
@@ -44,7 +44,7 @@ def short_query(reps: int = 100) -> None:
 
 
 def long_searches(path: str | None, queries: int = 100) -> None:
-    default = ROOT.parent / "shared" / "maps" / "brc202d.map"
+    default = ROOT / "data" / "maps" / "brc202d.map"
     if path:
         grid, name = read_map(path), Path(path).stem
     elif default.exists():

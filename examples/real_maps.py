@@ -1,6 +1,6 @@
 """Many queries on real benchmark maps: timings, a summary table and pictures.
 
-    python examples/real_maps.py                    # every map in ../shared/maps, else generated ones
+    python examples/real_maps.py                    # every map in data/maps, else generated ones
     python examples/real_maps.py a.map b.map --queries 500 --out out/maps
 
 Maps are read from the usual text format ('.', 'G', 'S' free; anything else
@@ -23,12 +23,12 @@ import astar
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from common import maze_map, query_pairs, random_map, read_map, render, rooms_map, write_png  # noqa: E402
 
-SHARED_MAPS = Path(__file__).resolve().parents[2] / "shared" / "maps"
+MAPS = Path(__file__).resolve().parents[1] / "data" / "maps"
 
 
 def load_maps(paths: list[str], size: int, generate: bool = False) -> dict[str, np.ndarray]:
-    if not paths and not generate and SHARED_MAPS.is_dir():
-        paths = sorted(str(p) for p in SHARED_MAPS.glob("*.map"))
+    if not paths and not generate and MAPS.is_dir():
+        paths = sorted(str(p) for p in MAPS.glob("*.map"))
     if paths:
         return {Path(p).stem: read_map(p) for p in paths}
     return {
@@ -62,10 +62,10 @@ def picture(grid: np.ndarray, run: dict) -> np.ndarray:
 
 def main(argv=None) -> int:
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("maps", nargs="*", help="map files (default: ../shared/maps/*.map, else generated maps)")
+    ap.add_argument("maps", nargs="*", help="map files (default: data/maps/*.map, else generated maps)")
     ap.add_argument("--queries", type=int, default=200, help="queries per map (default 200)")
     ap.add_argument("--size", type=int, default=512, help="side of the generated maps (default 512)")
-    ap.add_argument("--generate", action="store_true", help="use generated maps even when ../shared/maps exists")
+    ap.add_argument("--generate", action="store_true", help="use generated maps even when data/maps exists")
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--out", default="out/maps", help="folder for the pictures")
     args = ap.parse_args(argv)

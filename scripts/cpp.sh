@@ -4,7 +4,7 @@
 # checks that it prints what the Python modules return (needs .venv, made by
 # scripts/test.sh).
 source "$(dirname "$0")/env.sh"
-[ -x .venv/bin/python ] || setup_venv .venv test
+setup_venv .venv examples,test
 CMAKE="$(command -v cmake || true)"
 if [ -z "$CMAKE" ] || ! "$CMAKE" --version >/dev/null 2>&1; then
     .venv/bin/python -m pip install cmake

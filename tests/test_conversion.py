@@ -15,9 +15,18 @@ def reference():
     return astar.astar2D(GRID, 0, 0, 5, 6)
 
 
-@pytest.mark.parametrize("coord", [np.int64(5), np.int32(5), np.uint8(5), True and 5])
+class Five:
+    def __index__(self):
+        return 5
+
+
+@pytest.mark.parametrize("coord", [np.int64(5), np.int32(5), np.uint8(5), Five()])
 def test_index_like_coordinates(coord):
     assert same_result(astar.astar2D(GRID, 0, 0, coord, 6), reference())
+
+
+def test_bool_coordinates_are_0_and_1():
+    assert same_result(astar.astar2D(GRID, True, False, 5, 6), astar.astar2D(GRID, 1, 0, 5, 6))
 
 
 @pytest.mark.parametrize("coord", [5.0, "5", None, 2**31, -(2**31) - 1, np.float64(5.0), [5]])

@@ -82,9 +82,11 @@ class TestFocal2D:
         if start_is_goal:
             assert cost == 0.0 and exp == 1
 
-    def test_nan_weight_does_not_crash(self):
-        r = focal.focal2D(np.ones((4, 4), bool), 0, 0, 3, 3, math.nan)
-        assert len(r) == 4 and r[3].shape == (4, 4)
+    def test_nan_weight_bounds_nothing_in(self):
+        # A NaN bound admits no entry into FOCAL: nothing is expanded.
+        path, cost, exp, visited = focal.focal2D(np.ones((4, 4), bool), 0, 0, 3, 3, math.nan)
+        assert path.shape == (0, 2) and cost == math.inf and exp == 0
+        assert visited.shape == (4, 4) and not visited.any()
 
     def test_nan_keys(self):
         grid = np.ones((8, 8), bool)

@@ -17,6 +17,10 @@ SANITIZED = os.environ.get("GRIDSEARCH_SANITIZED") == "1"
 # reachable is expanded first.
 SETUP = """
 import numpy as np, astar, focal
+import signal
+# Python leaves SIGINT ignored when it starts with it ignored (as in a shell's
+# background job); the test needs its usual handler.
+signal.signal(signal.SIGINT, signal.default_int_handler)
 def walled(grid):
     grid[0, 0] = True
     grid[-2:, -2:] = False

@@ -56,7 +56,13 @@ def test_focal_docstrings():
     assert "\t\t  Movement costs: straight=1, face-diagonal=sqrt(2), space-diagonal=sqrt(3).\n" in focal.focal3D.__doc__
 
 
-def test_version_check_and_no_state_at_import():
-    code = "import astar, focal, sys; print(sorted(k for k in vars(astar) if not k.startswith('__')))"
+def test_nothing_but_the_functions_at_import():
+    code = ("import astar, focal, gridsearch\n"
+            "for m in (astar, focal, gridsearch): print(sorted(k for k in vars(m) if not k.startswith('_')))")
     out = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True).stdout
-    assert "astar2D" in out
+    assert out.splitlines() == [
+        "['astar2D', 'astar2D_heuristic_grid', 'astar3D', 'astar3D_heuristic_grid']",
+        "['focal2D', 'focal3D']",
+        "['astar2D_batch', 'astar2D_heuristic_grid_batch', 'astar3D_batch', 'astar3D_heuristic_grid_batch', "
+        "'focal2D_batch', 'focal3D_batch']",
+    ]

@@ -106,10 +106,11 @@ def test_type_checker_sees_precise_types(tmp_path):
         first: tuple[npt.NDArray[np.int32], float, int, npt.NDArray[np.bool_] | None] = rows[0]
         gridsearch.astar2D_batch(grid, [[0, 0, 1, 1]], False, 2)
         version: str = gridsearch.__version__
+        astar.astar2D(grid, 0.5, 0, 7, 7)
         """
     ))
     proc = run_mypy("mypy", "--strict", "--no-error-summary", "use.py", cwd=tmp_path)
     errors = [line for line in proc.stdout.splitlines() if ": error:" in line]
-    assert [e.split(":")[1] for e in errors] == ["15", "16", "20"], proc.stdout + proc.stderr
+    assert [e.split(":")[1] for e in errors] == ["15", "16", "20", "22"], proc.stdout + proc.stderr
     assert 'has type "int"' in errors[0] and 'incompatible type "str"' in errors[1]
-    assert "Too many positional arguments" in errors[2]
+    assert "Too many positional arguments" in errors[2] and 'incompatible type "float"' in errors[3]

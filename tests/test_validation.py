@@ -45,12 +45,9 @@ def origin(dim):
     return (0,) * dim
 
 
-@pytest.mark.parametrize("name", ALL)
-@pytest.mark.parametrize("ndim", [0, 1, 2, 3, 4])
+@pytest.mark.parametrize("name, ndim", [(n, d) for n in ALL for d in (0, 1, 2, 3, 4) if d != FUNCS[n][0]])
 def test_grid_dimensions(name, ndim):
     dim, _ = FUNCS[name]
-    if ndim == dim:
-        return
     grid = np.ones((3,) * ndim, bool)
     with pytest.raises(RuntimeError, match=f"^Grid must be {dim}D!$"):
         call(name, grid, origin(dim), origin(dim))

@@ -1,6 +1,6 @@
 """Batch calls of the astar and focal searches, run on native threads."""
 
-from typing import SupportsFloat, SupportsIndex, SupportsInt, TypeAlias
+from typing import SupportsFloat, SupportsIndex, TypeAlias
 
 import numpy as np
 import numpy.typing as npt
@@ -10,7 +10,7 @@ _Grid: TypeAlias = npt.ArrayLike
 _Queries: TypeAlias = npt.ArrayLike
 _ValueMap: TypeAlias = npt.ArrayLike | None
 _Float: TypeAlias = SupportsFloat | SupportsIndex
-_Threads: TypeAlias = SupportsInt | SupportsIndex | None
+_Threads: TypeAlias = SupportsIndex | None
 # As the single call's result, but visited is None unless visited=True.
 _Result: TypeAlias = tuple[npt.NDArray[np.int32], float, int, npt.NDArray[np.bool_] | None]
 

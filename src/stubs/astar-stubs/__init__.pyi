@@ -1,11 +1,12 @@
 """Optimized 2D A* with PyBind11"""
 
-from typing import SupportsFloat, SupportsIndex, SupportsInt, TypeAlias
+from typing import SupportsFloat, SupportsIndex, TypeAlias
 
 import numpy as np
 import numpy.typing as npt
 
-_Int: TypeAlias = SupportsInt | SupportsIndex
+# Coordinates: integers and whatever has __index__ (NumPy integers); a float is refused.
+_Int: TypeAlias = SupportsIndex
 _Float: TypeAlias = SupportsFloat | SupportsIndex
 _Grid: TypeAlias = npt.ArrayLike
 _ValueMap: TypeAlias = npt.ArrayLike | None
