@@ -4,6 +4,11 @@ from __future__ import annotations
 
 import itertools
 import math
+import os
+import signal
+import subprocess
+import sys
+import time
 
 import numpy as np
 import pytest
@@ -90,3 +95,22 @@ def assert_optimal(grid, path, cost, want, s, t, uniform) -> None:
     assert cost == pytest.approx(want, rel=1e-9) or cost == want == math.inf
     if math.isfinite(cost):
         check_path(grid, path, cost, s, t, uniform)
+
+
+def interrupt_child(code: str, *args: str) -> tuple[list[str], float]:
+    """Runs `code` in a child that prints "ready" before a long call, sends it
+    SIGINT a second later; returns the lines it printed after "ready" and the
+    seconds from the signal to the time its first such line names."""
+    child = subprocess.Popen([sys.executable, "-c", code, *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                             text=True, cwd=os.path.dirname(os.path.abspath(__file__)))
+    try:
+        assert child.stdout.readline().strip() == "ready"
+        time.sleep(1.0)  # well into the call
+        sent = time.monotonic()
+        child.send_signal(signal.SIGINT)
+        out, err = child.communicate(timeout=60)
+    finally:
+        child.kill()
+    lines = out.split("\n")
+    assert lines[0].startswith("interrupted") and child.returncode == 0, (out, err[-3000:])
+    return lines[1:], float(lines[0].split()[1]) - sent

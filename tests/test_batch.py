@@ -1,10 +1,6 @@
 """Batch calls: the single call's result for every row, on any number of threads."""
 
 import os
-import signal
-import subprocess
-import sys
-import time
 
 import numpy as np
 import pytest
@@ -12,9 +8,8 @@ import pytest
 import astar
 import focal
 import gridsearch
-from helpers import random_grid, same_result
+from helpers import interrupt_child, random_grid, same_result
 
-HERE = os.path.dirname(os.path.abspath(__file__))
 SANITIZED = os.environ.get("GRIDSEARCH_SANITIZED") == "1"
 
 
@@ -161,17 +156,6 @@ print("next", gridsearch.astar2D_batch(np.ones((3, 3), bool), [[0, 0, 2, 2]])[0]
 
 
 def test_sigint_stops_a_running_batch():
-    child = subprocess.Popen([sys.executable, "-c", CHILD], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                             text=True, cwd=HERE)
-    try:
-        assert child.stdout.readline().strip() == "ready"
-        time.sleep(1.0)
-        sent = time.monotonic()
-        child.send_signal(signal.SIGINT)
-        out, err = child.communicate(timeout=60)
-    finally:
-        child.kill()
-    lines = out.split("\n")
-    assert lines[0].startswith("interrupted"), (out, err[-3000:])
-    assert float(lines[0].split()[1]) - sent < (1.0 if SANITIZED else 0.1)
-    assert lines[1] == "next 2.8284271247461903" and child.returncode == 0, (out, err[-3000:])
+    lines, latency = interrupt_child(CHILD)
+    assert latency < (1.0 if SANITIZED else 0.1), latency
+    assert lines[0] == "next 2.8284271247461903"
