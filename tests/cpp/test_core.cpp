@@ -1,4 +1,5 @@
 // The C++ API on its own, without Python: results, errors, stopping.
+#include <gridsearch/batch.hpp>
 #include <gridsearch/gridsearch.hpp>
 
 #include <algorithm>
@@ -169,6 +170,44 @@ static void workspace_reuse() {
     CHECK(e.visited_data() == nullptr && e.cost == gs::astar2D(grid, 0, 0, n - 1, n - 1).cost);
 }
 
+// Queries on threads give the sequential results; a caller's stop ends them all.
+static void batch_runner() {
+    const int n = 64;
+    std::vector<uint8_t> cells(n * n, 1);
+    for (int x = 8; x < n - 8; ++x) cells[x * n + n / 2] = 0;
+    const gs::GridRef grid{cells.data(), {n, n}};
+    std::vector<gs::Result<2>> got(50);
+    gs::run_batch(
+        got.size(), 3, true,
+        [&](std::size_t i, gs::Workspace& ws, const gs::StopCheck& stop) {
+            got[i] = gs::astar2D(grid, static_cast<int32_t>(i), 0, n - 1 - static_cast<int32_t>(i), n - 1, i % 2,
+                                 stop, &ws);
+        },
+        [] { return false; });
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        const auto want = gs::astar2D(grid, static_cast<int32_t>(i), 0, n - 1 - static_cast<int32_t>(i), n - 1, i % 2);
+        CHECK(got[i].path == want.path && got[i].expansions == want.expansions && got[i].cost == want.cost);
+        CHECK(std::equal(want.visited_data(), want.visited_data() + want.cell_count(), got[i].visited_data()));
+    }
+    // A walled-in goal keeps every search busy until the caller stops them.
+    std::vector<uint8_t> big(1500 * 1500, 1);
+    big[1 * 1500 + 0] = big[1 * 1500 + 1] = big[0 * 1500 + 1] = 0;
+    const gs::GridRef walled{big.data(), {1500, 1500}};
+    int asked = 0;
+    bool stopped = false;
+    try {
+        gs::run_batch(
+            8, 2, false,
+            [&](std::size_t, gs::Workspace& ws, const gs::StopCheck& stop) {
+                gs::focal2D(walled, 1499, 1499, 0, 0, 1.5, std::nullopt, false, stop, &ws);
+            },
+            [&] { return ++asked == 2; }, std::chrono::milliseconds(1));
+    } catch (const gs::Interrupted&) {
+        stopped = true;
+    }
+    CHECK(stopped && asked == 2);
+}
+
 int main() {
     unit_steps_tie_order();
     weights_and_maps();
@@ -176,6 +215,7 @@ int main() {
     errors_and_blocked_endpoints();
     stop_check();
     workspace_reuse();
+    batch_runner();
     if (failures != 0) {
         std::fprintf(stderr, "%d check(s) failed\n", failures);
         return 1;
