@@ -10,7 +10,8 @@
 // as the Python call ("Grid must be 2D!", "Start/goal outside grid bounds!",
 // ...), a grid too large for the 32-bit cell index std::length_error, and a
 // stop check that answers true makes the search throw Interrupted. A
-// Workspace keeps the working storage from call to call.
+// Workspace keeps the working storage from call to call (one search at a time
+// per workspace; with workspace->visited false, results carry no visited map).
 #pragma once
 
 #include <cstdint>
@@ -113,14 +114,16 @@ inline Result<2> astar2D_heuristic_grid(const GridRef& grid, const std::optional
 inline Result<3> astar3D_heuristic_grid(const GridRef& grid, const std::optional<MapRef>& heuristic_grid,
                                         int32_t start_x, int32_t start_y, int32_t start_z, int32_t goal_x,
                                         int32_t goal_y, int32_t goal_z, double w = 1.0,
-                                        bool use_uniform_step_cost = false,
-                         const StopCheck& stop = {}, Workspace* workspace = nullptr) {
+                                        bool use_uniform_step_cost = false, const StopCheck& stop = {},
+                                        Workspace* workspace = nullptr) {
     return detail::weighted<3>(grid, heuristic_grid, {start_x, start_y, start_z}, {goal_x, goal_y, goal_z}, w,
                                use_uniform_step_cost, stop, workspace);
 }
 
-// Focal search: paths cost at most max(w, 1) times the optimum; among the open
-// cells within that bound the one with the lowest map value (or h) goes first.
+// Focal search with the bound max(w, 1): among the open cells whose f is within
+// that factor of the smallest, the one with the lowest map value (or h) goes
+// first. Closed cells are never reopened, so a path can cost somewhat more than
+// w times the optimum.
 inline Result<2> focal2D(const GridRef& grid, int32_t start_x, int32_t start_y, int32_t goal_x, int32_t goal_y,
                          double w, const std::optional<MapRef>& path_proximity_map = std::nullopt,
                          bool use_uniform_step_cost = false,
