@@ -131,7 +131,7 @@ public:
 
     // Best known cost; valid only for reached cells (every cell with a heap entry).
     double g(const At& a) const { return cost_[a.i]; }
-    int32_t parent(int32_t i) const { return parent_[i]; }
+    int32_t parent(const At& a) const { return parent_[a.i]; }
 
     uint8_t reach(const At& a, double g, int32_t parent) { return reach(a.i, a, g, parent); }
 
@@ -192,8 +192,7 @@ class TiledCells {
 
 public:
     TiledCells(const GridView<Dim>& grid, int32_t cells, FlatStore* = nullptr)
-        : grid_(grid),
-          cells_(cells),
+        : cells_(cells),
           tiles_y_(tiles_along(grid.cols)),
           tiles_z_(Dim == 3 ? tiles_along(grid.depth) : 1),
           directory_(static_cast<std::size_t>(tiles_along(grid.rows)) * static_cast<std::size_t>(tiles_y_) *
@@ -226,7 +225,6 @@ public:
         return st;
     }
 
-    uint8_t state(const At& a) const { return state(ref(a)); }
     void close(Ref r, const At& a) {
         tiles_[r.tile - 1].state[r.o] = CLOSED;
         closed_.push_back(a.i);
@@ -234,10 +232,7 @@ public:
     void close(const At& a) { close(ref(a), a); }
 
     double g(const At& a) const { return tile(a).g[offset(a)]; }
-    int32_t parent(int32_t i) const {
-        const At a = at(i);
-        return tile(a).parent[offset(a)];
-    }
+    int32_t parent(const At& a) const { return tile(a).parent[offset(a)]; }
 
     uint8_t reach(const At& a, double g, int32_t parent) { return reach(ref(a), a, g, parent); }
 
@@ -271,11 +266,6 @@ private:
     // The tile of a reached cell.
     Tile& tile(const At& a) const { return tiles_[slots_[slot(a)] - 1]; }
 
-    At at(int32_t i) const {
-        if (Dim == 2) return {i, i / grid_.cols, i % grid_.cols, 0};
-        return {i, i / (grid_.cols * grid_.depth), (i / grid_.depth) % grid_.cols, i % grid_.depth};
-    }
-
     uint32_t new_tile() {
         if (used_ == capacity_) {
             const std::size_t grown = capacity_ == 0 ? 4 : 2 * capacity_;
@@ -288,7 +278,6 @@ private:
         return static_cast<uint32_t>(++used_);
     }
 
-    const GridView<Dim>& grid_;
     int32_t cells_;
     int32_t tiles_y_;
     int32_t tiles_z_;

@@ -108,7 +108,7 @@ public:
         Result<Dim> r;
         r.shape = shape_of(grid_);
         if (found) {
-            r.path = build_path(grid_, s_, t_, [&](int32_t i) { return cells_.parent(i); });
+            r.path = build_path(grid_, s_, t_, [&](int32_t i) { return cells_.parent(at(i)); });
             r.cost = cells_.g({t_, goal_.x, goal_.y, goal_.z});
         }
         r.expansions = expansions_;
