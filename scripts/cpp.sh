@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The C++ side: builds and runs the C++ tests, installs the headers and the CMake
+# The C++ side: builds and runs the C++ tests (plain and sanitized), installs the headers and the CMake
 # package into build/cpp-prefix, builds examples/cpp against that install and
 # checks that it prints what the Python modules return (needs .venv, made by
 # scripts/test.sh).
@@ -11,10 +11,14 @@ if [ -z "$CMAKE" ] || ! "$CMAKE" --version >/dev/null 2>&1; then
     CMAKE=.venv/bin/cmake
 fi
 PREFIX="$ROOT/build/cpp-prefix"
-rm -rf build/cpp build/cpp-example "$PREFIX"
+rm -rf build/cpp build/cpp-asan build/cpp-example "$PREFIX"
 "$CMAKE" -S . -B build/cpp -DGRIDSEARCH_BUILD_TESTS=ON
 "$CMAKE" --build build/cpp -j 2
 build/cpp/test_core
+# The same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+"$CMAKE" -S . -B build/cpp-asan -DGRIDSEARCH_BUILD_TESTS=ON -DGRIDSEARCH_SANITIZE=ON
+"$CMAKE" --build build/cpp-asan -j 2
+ASAN_OPTIONS=detect_leaks=1 build/cpp-asan/test_core
 "$CMAKE" --install build/cpp --prefix "$PREFIX"
 "$CMAKE" -S examples/cpp -B build/cpp-example -DCMAKE_PREFIX_PATH="$PREFIX"
 "$CMAKE" --build build/cpp-example

@@ -8,6 +8,13 @@ cd "$ROOT"
 
 SUPPORTED_PYTHONS="3.10 3.11 3.12 3.13"
 PYTHON_VERSION="${PYTHON_VERSION:-3.12}"
+case " $SUPPORTED_PYTHONS " in
+*" $PYTHON_VERSION "*) ;;
+*)
+    echo "error: PYTHON_VERSION=$PYTHON_VERSION is not supported; supported: $SUPPORTED_PYTHONS" >&2
+    exit 2
+    ;;
+esac
 
 is_version() { "$1" -c "import sys; sys.exit(sys.version_info[:2] != tuple(map(int, '$2'.split('.'))))" >/dev/null 2>&1; }
 

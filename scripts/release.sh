@@ -19,10 +19,7 @@ WHEEL="$(ls dist/*manylinux*.whl)"
 .venv-release/bin/auditwheel show "$WHEEL"
 ls -l dist
 
-for member in astar.cpython focal.cpython gridsearch/_batch.cpython gridsearch/__init__.py gridsearch/_batch.pyi \
-    gridsearch/py.typed astar-stubs/__init__.pyi focal-stubs/__init__.pyi; do
-    .venv-release/bin/python -m zipfile -l "$WHEEL" | grep -q "$member" || { echo "error: $member missing from $WHEEL" >&2; exit 1; }
-done
+bash scripts/check-wheel.sh .venv-release/bin/python "$WHEEL"
 
 UNPACKED="$(mktemp -d)"
 trap 'rm -rf "$UNPACKED"' EXIT

@@ -85,6 +85,7 @@ def test_arguments_and_defaults():
     with pytest.raises(TypeError):
         gridsearch.astar2D_batch(grid, q, False, 2)  # threads is keyword-only
     assert gridsearch.astar2D_batch(grid, np.zeros((0, 4), np.int32)) == []
+    assert gridsearch.astar2D_batch(grid, np.zeros((0, 4))) == []  # empty: any number dtype
 
 
 class TestErrors:
@@ -94,12 +95,14 @@ class TestErrors:
         ([[0, 0, 4, 5], [1, 1, 5, 1], [9, 9, 9, 9]], r"queries row 1 \(1, 1, 5, 1\) lies outside the grid of shape \(5, 6\)"),
         ([[0, 0, 4, -1]], r"row 0 \(0, 0, 4, -1\) lies outside"),
         ([[0, 0, 4, 2**40]], r"row 0 .* lies outside"),
-        (np.array([[0, 0, 4, 2**63 + 5]], np.uint64), r"row 0 .* lies outside"),
+        (np.array([[0, 0, 4, 2**63 + 5]], np.uint64), r"row 0 \(0, 0, 4, 9223372036854775813\) lies outside"),
         ([[0.0, 0, 1, 1]], "got dtype float64"),
         ([[True, False, True, True]], "got dtype bool"),
         ([0, 0, 1, 1], r"got shape \(4,\)"),
         ([[0, 0, 1]], r"got shape \(1, 3\)"),
         ("0 0 1 1", "got dtype <U7"),
+        ([], r"got an empty array of shape \(0,\)"),
+        (np.ma.masked_array([[0, 0, 1, 1], [0, 0, 9, 9]], [[0] * 4, [1] * 4]), "must not be a masked array"),
     ])
     def test_bad_queries(self, queries, message):
         with pytest.raises(ValueError, match=message):
@@ -123,9 +126,18 @@ class TestErrors:
             with pytest.raises(single.type, match=f"^{single.value}$" if single.type is RuntimeError else None):
                 gridsearch.astar2D_batch(grid, bad)
 
-    def test_threads_must_be_positive(self):
-        with pytest.raises(ValueError, match="threads must be at least 1, got 0"):
-            gridsearch.astar2D_batch(self.grid, [[0, 0, 1, 1]], threads=0)
+    def test_threads(self):
+        q = [[0, 0, 1, 1]] * 3
+        for bad in (0, -1, 1025, 2**31, 2**80):
+            with pytest.raises(ValueError, match=f"threads must be at least 1 and at most 1024, got {bad}$"):
+                gridsearch.astar2D_batch(self.grid, q, threads=bad)
+        for bad in (True, 2.0, "2"):
+            with pytest.raises(TypeError, match="threads must be an integer or None"):
+                gridsearch.astar2D_batch(self.grid, q, threads=bad)
+        # More threads than rows: one per row at most.
+        want = gridsearch.astar2D_batch(self.grid, q, threads=1)
+        assert all(same_result(a, b) for a, b in zip(gridsearch.astar2D_batch(self.grid, q, threads=1024), want))
+        assert len(gridsearch.astar2D_batch(self.grid, q, threads=np.int64(2))) == 3
 
     def test_blocked_endpoints_are_results(self):
         grid = self.grid.copy()

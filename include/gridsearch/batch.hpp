@@ -17,6 +17,9 @@
 #if defined(__linux__)
 #include <sched.h>
 #endif
+#if defined(__GLIBCXX__)
+#include <cxxabi.h>
+#endif
 
 namespace gridsearch {
 
@@ -51,7 +54,7 @@ void run_batch(std::size_t n, unsigned threads, bool visited, Job&& job, Interru
     std::atomic<bool> stop{false};
     std::mutex mutex;
     std::condition_variable done;
-    unsigned running = threads;
+    unsigned running = 0;
     std::exception_ptr error;
 
     auto worker = [&] {
@@ -71,22 +74,36 @@ void run_batch(std::size_t n, unsigned threads, bool visited, Job&& job, Interru
         done.notify_one();
     };
 
-    std::vector<std::thread> pool;
-    pool.reserve(threads);
+    // Every started thread is stopped and joined on every way out of this
+    // function, a forced unwind of the calling thread (thread exit at
+    // interpreter shutdown) included: the jobs refer to the caller's data.
+    struct Pool {
+        std::vector<std::thread> threads;
+        std::atomic<bool>& stop;
+        ~Pool() {
+            stop = true;
+            for (auto& t : threads)
+                if (t.joinable()) t.join();
+        }
+    } pool{{}, stop};
+    pool.threads.reserve(threads);
+    for (unsigned t = 0; t < threads; ++t) {
+        try {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                ++running;
+            }
+            pool.threads.emplace_back(worker);
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(mutex);
+            --running;
+            // The system has no more threads to give: run on those that started.
+            if (!pool.threads.empty()) break;
+            throw;
+        }
+    }
     bool stopped_by_caller = false;
     std::exception_ptr caller_error;
-    try {
-        for (unsigned t = 0; t < threads; ++t) pool.emplace_back(worker);
-    } catch (...) {
-        // No thread to be had: stop the ones that started, then report.
-        stop = true;
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            running -= threads - static_cast<unsigned>(pool.size());
-        }
-        for (auto& t : pool) t.join();
-        throw;
-    }
     {
         std::unique_lock<std::mutex> lock(mutex);
         while (running > 0) {
@@ -95,6 +112,10 @@ void run_batch(std::size_t n, unsigned threads, bool visited, Job&& job, Interru
             if (!stopped_by_caller && !caller_error) {
                 try {
                     stopped_by_caller = interrupted();
+#if defined(__GLIBCXX__)
+                } catch (abi::__forced_unwind&) {
+                    throw;  // the thread is being ended: ~Pool stops and joins the workers
+#endif
                 } catch (...) {
                     caller_error = std::current_exception();
                 }
@@ -103,7 +124,7 @@ void run_batch(std::size_t n, unsigned threads, bool visited, Job&& job, Interru
             lock.lock();
         }
     }
-    for (auto& t : pool) t.join();
+    for (auto& t : pool.threads) t.join();
     if (caller_error) std::rethrow_exception(caller_error);
     if (stopped_by_caller) throw gridsearch::Interrupted();
     if (error) std::rethrow_exception(error);

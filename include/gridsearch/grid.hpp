@@ -8,6 +8,7 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 
 namespace gridsearch {
 
@@ -22,11 +23,12 @@ struct ArrayRef {
     int64_t shape[3] = {0, 0, 0};
 
     ArrayRef() = default;
-    ArrayRef(const T* first, std::initializer_list<int64_t> extents) : data(first) {
-        for (int64_t e : extents) {
-            if (ndim < 3) shape[ndim] = e;
-            ++ndim;
-        }
+    ArrayRef(const T* first, std::initializer_list<int64_t> extents) : data(first) { take(extents); }
+    // Extents of any one integer type (size_t included); a value beyond the
+    // int64 range becomes negative and is refused by the searches' checks.
+    template <class E, class = std::enable_if_t<std::is_integral_v<E> && !std::is_same_v<E, int64_t>>>
+    ArrayRef(const T* first, std::initializer_list<E> extents) : data(first) {
+        take(extents);
     }
     // From a shape array of `dims` entries, as a buffer reports it.
     template <class Extent>
@@ -36,6 +38,15 @@ struct ArrayRef {
         a.ndim = dims;
         for (int d = 0; d < dims && d < 3; ++d) a.shape[d] = static_cast<int64_t>(extents[d]);
         return a;
+    }
+
+private:
+    template <class E>
+    void take(std::initializer_list<E> extents) {
+        for (E e : extents) {
+            if (ndim < 3) shape[ndim] = static_cast<int64_t>(e);
+            ++ndim;
+        }
     }
 };
 
@@ -160,6 +171,32 @@ int32_t cell_count(const GridView<Dim>& g) {
     if (exact > static_cast<unsigned __int128>(MAX_CELLS))
         throw std::length_error("Grid has " + cells_text(exact) + " cells; at most 2147483647 are supported!");
     return static_cast<int32_t>(wrapped);
+}
+
+// A C++ caller's grid, checked before anything else reads it: extents that are
+// not negative, at most MAX_CELLS cells, and data present where cells exist.
+// Call after open_grid. (The Python modules' arrays always pass the first
+// and last; their size refusal comes later, in the modules' fixed order.)
+template <int Dim>
+void check_grid_ref(const GridRef& grid) {
+    unsigned __int128 cells = 1;  // each axis is at most MAX_CELLS (open_grid): no overflow
+    for (int d = 0; d < Dim; ++d) {
+        if (grid.shape[d] < 0)
+            throw std::invalid_argument("Grid axis " + std::to_string(d) + " has negative extent " +
+                                        std::to_string(grid.shape[d]) + "!");
+        cells *= static_cast<uint64_t>(grid.shape[d]);
+    }
+    if (cells > static_cast<unsigned __int128>(MAX_CELLS))
+        throw std::length_error("Grid has " + cells_text(cells) + " cells; at most 2147483647 are supported!");
+    if (cells > 0 && grid.data == nullptr) throw std::invalid_argument("Grid data is null but the grid has cells!");
+}
+
+// A map given with a null data pointer for a grid that has cells.
+template <int Dim>
+void check_map_ref(const MapRef& map, const GridView<Dim>& grid, const char* name) {
+    int64_t cells = 1;
+    for (int d = 0; d < Dim; ++d) cells *= grid.shape[d];
+    if (cells > 0 && map.data == nullptr) throw std::invalid_argument(std::string(name) + " data is null!");
 }
 
 }  // namespace gridsearch

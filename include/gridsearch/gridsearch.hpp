@@ -6,9 +6,11 @@
 //   // r.path, r.cost, r.expansions, r.visited_data()
 //
 // Arrays are C-contiguous and stay the caller's; a map is given as a MapRef or
-// std::nullopt. Invalid input throws std::runtime_error with the same message
-// as the Python call ("Grid must be 2D!", "Start/goal outside grid bounds!",
-// ...), a grid too large for the 32-bit cell index std::length_error, and a
+// std::nullopt. The refs are checked first: a negative extent or a null data
+// pointer for a grid with cells throws std::invalid_argument, a grid too large
+// for the 32-bit cell index std::length_error. Other invalid input throws
+// std::runtime_error with the same message as the Python call ("Grid must be
+// 2D!", "Start/goal outside grid bounds!", ...), and a
 // stop check that answers true makes the search throw Interrupted. A
 // Workspace keeps the working storage from call to call (one search at a time
 // per workspace; with workspace->visited false, results carry no visited map).
@@ -46,7 +48,12 @@ GridView<Dim> check_proximity_map(const GridRef& grid, const std::optional<MapRe
     return g;
 }
 
-namespace detail {
+// The searches for callers whose refs are well-formed arrays (extents not
+// negative, data present), as the Python modules' always are: the checks of
+// each family in the modules' fixed order, with the size limit checked just
+// before the working storage is allocated. C++ callers use the functions
+// further down, which check the refs themselves first.
+namespace trusted {
 
 inline bool wants_visited(const Workspace* ws) { return ws == nullptr || ws->visited; }
 
@@ -85,19 +92,33 @@ Result<Dim> focal(const GridRef& grid, const Cell& s, const Cell& t, double w,
     return run_focal<Dim, false>(g, map, s, t, w, stop, ws);
 }
 
+}  // namespace trusted
+
+namespace detail {
+
+// The refs of a C++ call, checked on entry; the grid's own errors first.
+template <int Dim>
+void check_refs(const GridRef& grid, const std::optional<MapRef>& map = std::nullopt, const char* name = nullptr) {
+    const GridView<Dim> g = open_grid<Dim>(grid);
+    check_grid_ref<Dim>(grid);
+    if (map) check_map_ref(*map, g, name);
+}
+
 }  // namespace detail
 
 // Optimal A* with the octile estimate (Chebyshev with unit steps).
 inline Result<2> astar2D(const GridRef& grid, int32_t start_x, int32_t start_y, int32_t goal_x, int32_t goal_y,
                          bool use_uniform_step_cost = false,
                          const StopCheck& stop = {}, Workspace* workspace = nullptr) {
-    return detail::plain<2>(grid, {start_x, start_y, 0}, {goal_x, goal_y, 0}, use_uniform_step_cost, stop, workspace);
+    detail::check_refs<2>(grid);
+    return trusted::plain<2>(grid, {start_x, start_y, 0}, {goal_x, goal_y, 0}, use_uniform_step_cost, stop, workspace);
 }
 
 inline Result<3> astar3D(const GridRef& grid, int32_t start_x, int32_t start_y, int32_t start_z, int32_t goal_x,
                          int32_t goal_y, int32_t goal_z, bool use_uniform_step_cost = false,
                          const StopCheck& stop = {}, Workspace* workspace = nullptr) {
-    return detail::plain<3>(grid, {start_x, start_y, start_z}, {goal_x, goal_y, goal_z}, use_uniform_step_cost,
+    detail::check_refs<3>(grid);
+    return trusted::plain<3>(grid, {start_x, start_y, start_z}, {goal_x, goal_y, goal_z}, use_uniform_step_cost,
                             stop, workspace);
 }
 
@@ -107,7 +128,8 @@ inline Result<2> astar2D_heuristic_grid(const GridRef& grid, const std::optional
                                         int32_t start_x, int32_t start_y, int32_t goal_x, int32_t goal_y,
                                         double w = 1.0, bool use_uniform_step_cost = false,
                                         const StopCheck& stop = {}, Workspace* workspace = nullptr) {
-    return detail::weighted<2>(grid, heuristic_grid, {start_x, start_y, 0}, {goal_x, goal_y, 0}, w,
+    detail::check_refs<2>(grid, heuristic_grid, "Heuristic grid");
+    return trusted::weighted<2>(grid, heuristic_grid, {start_x, start_y, 0}, {goal_x, goal_y, 0}, w,
                                use_uniform_step_cost, stop, workspace);
 }
 
@@ -116,7 +138,8 @@ inline Result<3> astar3D_heuristic_grid(const GridRef& grid, const std::optional
                                         int32_t goal_y, int32_t goal_z, double w = 1.0,
                                         bool use_uniform_step_cost = false, const StopCheck& stop = {},
                                         Workspace* workspace = nullptr) {
-    return detail::weighted<3>(grid, heuristic_grid, {start_x, start_y, start_z}, {goal_x, goal_y, goal_z}, w,
+    detail::check_refs<3>(grid, heuristic_grid, "Heuristic grid");
+    return trusted::weighted<3>(grid, heuristic_grid, {start_x, start_y, start_z}, {goal_x, goal_y, goal_z}, w,
                                use_uniform_step_cost, stop, workspace);
 }
 
@@ -128,7 +151,8 @@ inline Result<2> focal2D(const GridRef& grid, int32_t start_x, int32_t start_y, 
                          double w, const std::optional<MapRef>& path_proximity_map = std::nullopt,
                          bool use_uniform_step_cost = false,
                          const StopCheck& stop = {}, Workspace* workspace = nullptr) {
-    return detail::focal<2>(grid, {start_x, start_y, 0}, {goal_x, goal_y, 0}, w, path_proximity_map,
+    detail::check_refs<2>(grid, path_proximity_map, "Path proximity map");
+    return trusted::focal<2>(grid, {start_x, start_y, 0}, {goal_x, goal_y, 0}, w, path_proximity_map,
                             use_uniform_step_cost, stop, workspace);
 }
 
@@ -137,7 +161,8 @@ inline Result<3> focal3D(const GridRef& grid, int32_t start_x, int32_t start_y, 
                          const std::optional<MapRef>& path_proximity_map = std::nullopt,
                          bool use_uniform_step_cost = false,
                          const StopCheck& stop = {}, Workspace* workspace = nullptr) {
-    return detail::focal<3>(grid, {start_x, start_y, start_z}, {goal_x, goal_y, goal_z}, w, path_proximity_map,
+    detail::check_refs<3>(grid, path_proximity_map, "Path proximity map");
+    return trusted::focal<3>(grid, {start_x, start_y, start_z}, {goal_x, goal_y, goal_z}, w, path_proximity_map,
                             use_uniform_step_cost, stop, workspace);
 }
 

@@ -14,15 +14,16 @@ namespace {
 py::tuple astar2D(const BoolGrid& grid, int32_t start_x, int32_t start_y, int32_t goal_x, int32_t goal_y,
                   bool use_uniform_step_cost) {
     return run([&](const gridsearch::StopCheck& stop) {
-        return gridsearch::astar2D(grid_ref(grid), start_x, start_y, goal_x, goal_y, use_uniform_step_cost, stop);
+        return gridsearch::trusted::plain<2>(grid_ref(grid), {start_x, start_y, 0}, {goal_x, goal_y, 0},
+                                             use_uniform_step_cost, stop, nullptr);
     });
 }
 
 py::tuple astar3D(const BoolGrid& grid, int32_t start_x, int32_t start_y, int32_t start_z, int32_t goal_x,
                   int32_t goal_y, int32_t goal_z, bool use_uniform_step_cost) {
     return run([&](const gridsearch::StopCheck& stop) {
-        return gridsearch::astar3D(grid_ref(grid), start_x, start_y, start_z, goal_x, goal_y, goal_z,
-                                   use_uniform_step_cost, stop);
+        return gridsearch::trusted::plain<3>(grid_ref(grid), {start_x, start_y, start_z}, {goal_x, goal_y, goal_z},
+                                             use_uniform_step_cost, stop, nullptr);
     });
 }
 
@@ -32,8 +33,8 @@ py::tuple astar2DHeuristicGrid(const BoolGrid& grid, const py::object& heuristic
     check_grid<2>(grid);
     const auto map = load_map(heuristic_grid);
     return run([&](const gridsearch::StopCheck& stop) {
-        return gridsearch::astar2D_heuristic_grid(grid_ref(grid), map.ref, start_x, start_y, goal_x, goal_y, w,
-                                                  use_uniform_step_cost, stop);
+        return gridsearch::trusted::weighted<2>(grid_ref(grid), map.ref, {start_x, start_y, 0}, {goal_x, goal_y, 0}, w,
+                                                use_uniform_step_cost, stop, nullptr);
     });
 }
 
@@ -43,8 +44,8 @@ py::tuple astar3DHeuristicGrid(const BoolGrid& grid, const py::object& heuristic
     check_grid<3>(grid);
     const auto map = load_map(heuristic_grid);
     return run([&](const gridsearch::StopCheck& stop) {
-        return gridsearch::astar3D_heuristic_grid(grid_ref(grid), map.ref, start_x, start_y, start_z, goal_x,
-                                                  goal_y, goal_z, w, use_uniform_step_cost, stop);
+        return gridsearch::trusted::weighted<3>(grid_ref(grid), map.ref, {start_x, start_y, start_z},
+                                                {goal_x, goal_y, goal_z}, w, use_uniform_step_cost, stop, nullptr);
     });
 }
 

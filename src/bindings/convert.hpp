@@ -18,8 +18,10 @@ namespace py = pybind11;
 
 // The grid argument as pybind11 delivers it: bool, C-contiguous, forced cast.
 using BoolGrid = py::array_t<bool, py::array::c_style | py::array::forcecast>;
-// A value map after conversion: float64, C-contiguous, forced cast.
-using ValueArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
+// A value map after conversion: float64, C-contiguous, aligned, forced cast
+// (an unaligned array is copied like any other layout the search cannot read).
+using ValueArray =
+    py::array_t<double, py::array::c_style | py::array::forcecast | py::detail::npy_api::NPY_ARRAY_ALIGNED_>;
 
 inline GridRef grid_ref(const BoolGrid& grid) {
     return ArrayRef<uint8_t>::from(reinterpret_cast<const uint8_t*>(grid.data()), static_cast<int>(grid.ndim()),

@@ -51,8 +51,8 @@ py::tuple focal2D(const BoolGrid& grid, int32_t start_x, int32_t start_y, int32_
     check_grid<2>(grid);
     const auto map = load_map(path_proximity_map);
     return run([&](const gridsearch::StopCheck& stop) {
-        return gridsearch::focal2D(grid_ref(grid), start_x, start_y, goal_x, goal_y, w, map.ref,
-                                   use_uniform_step_cost, stop);
+        return gridsearch::trusted::focal<2>(grid_ref(grid), {start_x, start_y, 0}, {goal_x, goal_y, 0}, w, map.ref,
+                                             use_uniform_step_cost, stop, nullptr);
     });
 }
 
@@ -62,8 +62,8 @@ py::tuple focal3D(const BoolGrid& grid, int32_t start_x, int32_t start_y, int32_
     check_grid<3>(grid);
     const auto map = load_map(path_proximity_map);
     return run([&](const gridsearch::StopCheck& stop) {
-        return gridsearch::focal3D(grid_ref(grid), start_x, start_y, start_z, goal_x, goal_y, goal_z, w, map.ref,
-                                   use_uniform_step_cost, stop);
+        return gridsearch::trusted::focal<3>(grid_ref(grid), {start_x, start_y, start_z}, {goal_x, goal_y, goal_z}, w,
+                                             map.ref, use_uniform_step_cost, stop, nullptr);
     });
 }
 

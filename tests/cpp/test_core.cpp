@@ -3,6 +3,7 @@
 #include <gridsearch/gridsearch.hpp>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -98,6 +99,56 @@ static void errors_and_blocked_endpoints() {
     const auto r = gs::focal2D(square, 0, 0, 1, 1, 1.5);
     CHECK(r.path.empty() && r.cost == gs::INF && r.expansions == 0 && r.cell_count() == 9);
     for (int i = 0; i < 9; ++i) CHECK(!r.visited_data()[i]);
+}
+
+// Refs a C++ caller can get wrong are refused before anything is read.
+static void malformed_refs() {
+    std::vector<uint8_t> cells(30, 1);
+    const std::vector<double> values(30, 0.0);
+    const auto kind = [](auto&& f) -> std::string {
+        try {
+            f();
+        } catch (const std::invalid_argument& e) {
+            return std::string("invalid_argument: ") + e.what();
+        } catch (const std::length_error& e) {
+            return std::string("length_error: ") + e.what();
+        } catch (const std::exception& e) {
+            return std::string("other: ") + e.what();
+        }
+        return "";
+    };
+    CHECK(kind([&] { gs::astar2D(gs::GridRef{cells.data(), {-2, 3}}, 1000, 0, 0, 0); }) ==
+          "invalid_argument: Grid axis 0 has negative extent -2!");
+    CHECK(kind([&] { gs::astar2D(gs::GridRef{cells.data(), {-1, 10}}, INT32_MAX, 0, 0, 0); }) ==
+          "invalid_argument: Grid axis 0 has negative extent -1!");
+    cells[0] = 0;
+    CHECK(kind([&] { gs::focal2D(gs::GridRef{cells.data(), {-1, -1}}, 0, 0, 0, 0, 1.0); }) ==
+          "invalid_argument: Grid axis 0 has negative extent -1!");
+    CHECK(kind([&] { gs::astar3D(gs::GridRef{cells.data(), {2, -3, 5}}, 0, 0, 0, 1, 1, 1); }) ==
+          "invalid_argument: Grid axis 1 has negative extent -3!");
+    CHECK(kind([&] { gs::astar2D(gs::GridRef{static_cast<const uint8_t*>(nullptr), {5, 6}}, 0, 0, 1, 1); }) ==
+          "invalid_argument: Grid data is null but the grid has cells!");
+    CHECK(kind([&] {
+              gs::astar2D_heuristic_grid(gs::GridRef{cells.data(), {5, 6}},
+                                         gs::MapRef{static_cast<const double*>(nullptr), {5, 6}}, 0, 0, 1, 1);
+          }) == "invalid_argument: Heuristic grid data is null!");
+    CHECK(kind([&] {
+              gs::focal3D(gs::GridRef{cells.data(), {5, 6, 1}}, 0, 0, 0, 1, 1, 0, 1.0,
+                          gs::MapRef{static_cast<const double*>(nullptr), {5, 6, 1}});
+          }) == "invalid_argument: Path proximity map data is null!");
+    // Over the size limit with a blocked start: refused, nothing allocated or read.
+    CHECK(kind([&] { gs::astar2D(gs::GridRef{cells.data(), {100000, 100000}}, 0, 0, 1, 1); }) ==
+          "length_error: Grid has 10000000000 cells; at most 2147483647 are supported!");
+    // An empty grid needs no data; every coordinate lies outside it.
+    CHECK(kind([&] { gs::astar2D(gs::GridRef{static_cast<const uint8_t*>(nullptr), {0, 4}}, 0, 0, 0, 0); }) ==
+          "other: Start/goal outside grid bounds!");
+    // Extents of type size_t, as containers report them.
+    cells[0] = 1;
+    const std::size_t rows = 5, cols = 6;
+    const gs::GridRef sized{cells.data(), {rows, cols}};
+    CHECK(gs::astar2D(sized, 0, 0, 4, 5).cost == gs::astar2D(gs::GridRef{cells.data(), {5, 6}}, 0, 0, 4, 5).cost);
+    const gs::GridRef huge{cells.data(), {std::size_t(1) << 63, std::size_t(1)}};
+    CHECK(kind([&] { gs::astar2D(huge, 0, 0, 0, 0); }).rfind("invalid_argument: Grid axis 0 has negative", 0) == 0);
 }
 
 static void stop_check() {
@@ -213,6 +264,7 @@ int main() {
     weights_and_maps();
     three_dimensions();
     errors_and_blocked_endpoints();
+    malformed_refs();
     stop_check();
     workspace_reuse();
     batch_runner();

@@ -1,0 +1,98 @@
+"""Batch calls read their own copy of the inputs: other threads, interpreter
+exit and unusual memory layouts cannot change or break a running batch."""
+
+import subprocess
+import sys
+import threading
+
+import numpy as np
+
+import astar
+import gridsearch
+from helpers import same_result
+
+SERPENTINE = """
+import numpy as np
+g = np.ones((2000, 2000), bool); g[1::2] = False; g[1::4, -1] = True; g[3::4, 0] = True
+"""
+
+
+def run_child(code: str, timeout: float = 120) -> subprocess.CompletedProcess:
+    return subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=timeout)
+
+
+def test_a_batch_running_at_interpreter_exit_ends_cleanly():
+    code = SERPENTINE + """
+import threading, time, gridsearch
+threading.Thread(target=gridsearch.astar2D_batch, args=(g, [[0, 0, 1998, 0]] * 40), daemon=True).start()
+time.sleep(0.5)
+"""
+    for _ in range(5):
+        done = run_child(code)
+        assert done.returncode == 0 and "FATAL" not in done.stderr, (done.returncode, done.stderr[-2000:])
+
+
+def test_a_grid_resized_by_another_thread_does_not_crash_the_batch():
+    code = SERPENTINE + """
+import threading, time, gridsearch
+def shrink():
+    time.sleep(0.2)
+    g.resize((10, 10), refcheck=False)
+threading.Thread(target=shrink).start()
+rows = gridsearch.astar2D_batch(g, [[0, 0, 1998, 0]] * 6, threads=2)
+print(len(rows), rows[0][1])
+"""
+    done = run_child(code)
+    assert done.returncode == 0, done.stderr[-2000:]
+    assert done.stdout.split() == ["6", "1999827.5986976419"]
+
+
+def test_a_grid_written_during_a_batch_gives_every_row_one_grid():
+    # A wall with one gap that another thread opens and closes all the time:
+    # every row of one batch must see the same grid, the one of the call.
+    grid = np.ones((300, 300), bool)
+    grid[150, :] = False
+    queries = np.array([[0, 0, 299, 299]] * 200)
+    open_cost = astar.astar2D(np.where(np.arange(300) == 7, True, grid), 0, 0, 299, 299)[1]
+    stop = threading.Event()
+
+    def toggle():
+        while not stop.is_set():
+            grid[150, 7] = not grid[150, 7]
+
+    writer = threading.Thread(target=toggle)
+    writer.start()
+    try:
+        for _ in range(3):
+            rows = gridsearch.astar2D_batch(grid, queries, threads=2)
+            assert len({r[1] for r in rows}) == 1, sorted({r[1] for r in rows})
+            assert rows[0][1] in (open_cost, np.inf)
+    finally:
+        stop.set()
+        writer.join()
+
+
+def unaligned(values: np.ndarray) -> np.ndarray:
+    """A C-contiguous copy of `values` at an odd address."""
+    buf = np.zeros(values.nbytes + 1, np.uint8)
+    out = np.frombuffer(buf.data, dtype=values.dtype, count=values.size, offset=1).reshape(values.shape)
+    out[...] = values
+    assert out.flags.c_contiguous and not out.flags.aligned
+    return out
+
+
+def test_unaligned_maps_and_queries_give_the_aligned_results():
+    rng = np.random.default_rng(3)
+    grid = rng.random((40, 50)) > 0.25
+    grid[0, 0] = grid[39, 49] = True
+    h = rng.random(grid.shape) * 3
+    queries = np.array([[0, 0, 39, 49], [39, 49, 0, 0]], np.int64)
+    for bad_h, bad_q in ((unaligned(h), queries), (h, unaligned(queries)), (unaligned(h), unaligned(queries))):
+        got = gridsearch.astar2D_heuristic_grid_batch(grid, bad_h, bad_q, 1.5, visited=True)
+        want = gridsearch.astar2D_heuristic_grid_batch(grid, h, queries, 1.5, visited=True)
+        assert all(same_result(a, b) for a, b in zip(got, want))
+        got = gridsearch.focal2D_batch(grid, bad_q, 1.5, bad_h, visited=True)
+        want = gridsearch.focal2D_batch(grid, queries, 1.5, h, visited=True)
+        assert all(same_result(a, b) for a, b in zip(got, want))
+    single = astar.astar2D_heuristic_grid(grid, unaligned(h), 0, 0, 39, 49, 1.5)
+    assert same_result(single, astar.astar2D_heuristic_grid(grid, h, 0, 0, 39, 49, 1.5))
