@@ -190,3 +190,60 @@ def write_png(path: str | Path, rgb: np.ndarray, scale: int = 1) -> None:
     png += chunk(b"IDAT", zlib.compress(raw, 6)) + chunk(b"IEND", b"")
     Path(path).parent.mkdir(parents=True, exist_ok=True)
     Path(path).write_bytes(png)
+
+
+def draw(out: str | Path, panels: list[dict], legend: list[tuple[str, str, str]], title: str | None = None,
+         inches: float = 4.2) -> None:
+    """A titled row of panels with a legend, written as PNG with Matplotlib.
+
+    Each panel is a dict: "image" (RGB array from render), "title", and
+    optionally "lines": (cells (N, 2) as rows/columns, colour, width) drawn
+    over the image, and "marks": (cells, colour, marker) drawn as points.
+    `legend` lists (label, colour, kind) with kind "patch", "line" or a marker.
+    """
+    import matplotlib
+
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+    from matplotlib.lines import Line2D
+    from matplotlib.patches import Patch
+
+    fig, axes = plt.subplots(1, len(panels), figsize=(inches * len(panels), inches + 1.0), squeeze=False)
+    for ax, panel in zip(axes[0], panels):
+        ax.imshow(panel["image"], interpolation="nearest")
+        for cells, colour, width in panel.get("lines", []):
+            if len(cells):
+                ax.plot(cells[:, 1], cells[:, 0], color=colour, linewidth=width, solid_capstyle="round")
+        for cells, colour, marker in panel.get("marks", []):
+            if len(cells):
+                ax.plot(cells[:, 1], cells[:, 0], linestyle="none", marker=marker, color=colour, markersize=5)
+        ax.set_title(panel["title"], fontsize=11)
+        ax.set_xticks([])
+        ax.set_yticks([])
+    handles = []
+    for label, colour, kind in legend:
+        if kind == "patch":
+            handles.append(Patch(facecolor=colour, edgecolor="0.5", label=label))
+        elif kind == "line":
+            handles.append(Line2D([], [], color=colour, linewidth=2.5, label=label))
+        else:
+            handles.append(Line2D([], [], color=colour, marker=kind, linestyle="none", label=label))
+    fig.legend(handles=handles, loc="lower center", ncol=len(handles), frameon=False, fontsize=10)
+    top = 1.0
+    if title:
+        fig.suptitle(title, fontsize=13)
+        top = 1.0 - 0.45 / (inches + 1.0)
+    fig.tight_layout(rect=(0, 0.07, 1, top))
+    Path(out).parent.mkdir(parents=True, exist_ok=True)
+    fig.savefig(out, dpi=110)
+    plt.close(fig)
+
+
+def rgb(name: str) -> str:
+    """A palette colour as a Matplotlib colour string."""
+    return "#%02x%02x%02x" % PALETTE[name]
+
+
+# The legend of a 2D search picture.
+SEARCH_LEGEND = [("blocked", rgb("blocked"), "patch"), ("free", rgb("free"), "patch"),
+                 ("expanded by the search", rgb("visited"), "patch"), ("path", rgb("path"), "line")]

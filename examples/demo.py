@@ -16,7 +16,7 @@ import astar
 import focal
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from common import free_cell_near, guide_mask, proximity_to, render, rooms_map, side_by_side, voxel_world, write_png  # noqa: E402,E501
+from common import SEARCH_LEGEND, draw, free_cell_near, guide_mask, proximity_to, render, rgb, rooms_map, voxel_world  # noqa: E402,E501
 
 def timed(fn, *args, **kwargs):
     t0 = time.perf_counter()
@@ -65,15 +65,20 @@ def main(argv=None) -> int:
         results[(name, w)] = (path, visited)
         print(f"{name:<24} {w:>4} {cost:>12.4f} {expansions:>11d} {len(path):>9d} {ms:>9.2f}")
 
-    optimal = results[("astar2D", "-")]
+    def panel(key, title, with_guide=False):
+        path, visited = results[key]
+        lines = [(path, rgb("path"), 2.0)]  # wider than a cell, over the expanded ones
+        return {"image": render(grid, visited, None, guide if with_guide else None),
+                "title": f"{title}\n{int(visited.sum())} cells expanded, path {len(path)} cells", "lines": lines}
+
     panels = [
-        render(grid, optimal[1], optimal[0]),
-        render(grid, *reversed(results[("astar2D_heuristic_grid", "2.0")])),
-        render(grid, results[("focal2D + guide", "1.5")][1], results[("focal2D + guide", "1.5")][0], guide),
+        panel(("astar2D", "-"), "astar2D (optimal)"),
+        panel(("astar2D_heuristic_grid", "2.0"), "astar2D_heuristic_grid, w = 2"),
+        panel(("focal2D + guide", "1.5"), "focal2D along the guide, w = 1.5", with_guide=True),
     ]
-    write_png(args.out, side_by_side(panels), scale=2 if n <= 256 else 1)
+    legend = SEARCH_LEGEND + [("guide (focal key: distance to it)", rgb("guide"), "patch")]
+    draw(args.out, panels, legend, title=f"{n} x {n} map: start top left, goal bottom right")
     print(f"\nwrote {args.out}: A* | weighted A* (w = 2) | focal search along the green guide (w = 1.5)")
-    print("dark: blocked, blue: expanded cells, red: path")
     return 0
 
 if __name__ == "__main__":

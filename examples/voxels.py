@@ -3,9 +3,10 @@
     python examples/voxels.py [--size 48] [--slices 8] [--out out/voxels.png]
 
 The world has random blocked voxels and solid floors pierced by a few holes, so
-the path has to climb through them. Each panel is one z level: dark voxels are
-blocked, blue ones were expanded, red ones lie on the path, pink ones are the
-path's projection from other levels.
+the path has to climb through them. Each panel is one z level (its title says
+which): dark voxels are blocked, blue ones were expanded, red squares are the
+path's voxels on that level, and the thin pink line is the whole path seen
+from above; the legend says the same.
 """
 
 from __future__ import annotations
@@ -21,18 +22,17 @@ import astar
 import focal
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from common import free_cell_near, largest_region, render, side_by_side, voxel_world, write_png  # noqa: E402
+from common import SEARCH_LEGEND, draw, free_cell_near, largest_region, render, rgb, voxel_world  # noqa: E402
 
 
-def slices(world: np.ndarray, visited: np.ndarray, path: np.ndarray, levels) -> np.ndarray:
+def slices(world: np.ndarray, visited: np.ndarray, path: np.ndarray, levels) -> list[dict]:
+    """One panel per z level: the level's voxels, the path's voxels on it, the path from above."""
     panels = []
     for z in levels:
-        img = render(world[:, :, z], visited[:, :, z])
-        img[path[:, 0], path[:, 1]] = (240, 170, 170)
         here = path[path[:, 2] == z]
-        img[here[:, 0], here[:, 1]] = (220, 40, 40)
-        panels.append(img)
-    return side_by_side(panels, gap=2)
+        panels.append({"image": render(world[:, :, z], visited[:, :, z]), "title": f"z = {z}: {len(here)} on the path",
+                       "lines": [(path[:, :2], "#f0a0a0", 1.2)], "marks": [(here[:, :2], rgb("path"), "s")]})
+    return panels
 
 
 def main(argv=None) -> int:
@@ -63,7 +63,10 @@ def main(argv=None) -> int:
 
     path, _, _, visited = results["astar3D"]
     levels = np.unique(np.minimum(np.arange(args.slices) * max(1, n // args.slices), n - 1))
-    write_png(args.out, slices(world, visited, path, levels), scale=max(1, 192 // n))
+    legend = SEARCH_LEGEND[:3] + [("path voxel on this level", rgb("path"), "s"),
+                                  ("whole path, seen from above", "#f0a0a0", "line")]
+    draw(args.out, slices(world, visited, path, levels), legend, inches=2.4,
+         title=f"astar3D through a {n}^3 voxel world, {start} to {goal}: horizontal slices (x down, y across)")
     print(f"wrote {args.out}: z levels {levels.tolist()} of the astar3D path")
     return 0
 

@@ -29,14 +29,16 @@ def png_shape(path: Path) -> tuple[int, int]:
     width, height = struct.unpack(">II", data[16:24])
     idat = data.index(b"IDAT")
     (length,) = struct.unpack(">I", data[idat - 4 : idat])
-    assert len(zlib.decompress(data[idat + 4 : idat + 4 + length])) == height * (1 + 3 * width)
+    channels = {2: 3, 6: 4}[data[25]]  # RGB or RGBA, 8 bits each
+    assert len(zlib.decompress(data[idat + 4 : idat + 4 + length])) == height * (1 + channels * width)
     return height, width
 
 
 def test_demo(tmp_path):
     out = run("demo.py", "--size", 64, "--voxels", 12, "--out", tmp_path / "demo.png", cwd=tmp_path)
     assert out.count("\n") > 10 and "focal2D + guide" in out and "astar3D_heuristic_grid" in out
-    assert png_shape(tmp_path / "demo.png") == (128, 2 * (3 * 64 + 12))
+    height, width = png_shape(tmp_path / "demo.png")
+    assert width > 2 * height > 500  # three titled panels side by side
 
 
 def test_real_maps_reads_map_files_and_generates_maps(tmp_path):
@@ -65,7 +67,8 @@ def test_guided_focal(tmp_path):
 def test_voxels(tmp_path):
     out = run("voxels.py", "--size", 16, "--slices", 4, "--out", tmp_path / "v.png", cwd=tmp_path)
     assert "focal3D w=1.5" in out and "z levels [0, 4, 8, 12]" in out
-    assert png_shape(tmp_path / "v.png")[0] == 16 * 12
+    height, width = png_shape(tmp_path / "v.png")
+    assert width > 2.5 * height > 600  # four titled slices side by side
 
 
 @pytest.mark.skipif(SANITIZED, reason="a Dask cluster of sanitized interpreters is too slow for CI")
