@@ -15,13 +15,31 @@
 
 namespace gridsearch {
 
-template <int Dim, class Cells>
+// The move policy of the six fixed searches: 8 or 26 neighbours, only the
+// target must be walkable, steps of 1, sqrt 2, sqrt 3 (or all 1).
+template <int Dim>
+struct FixedMoves {
+    bool uniform;
+    FixedMoves(bool uniform_steps) : uniform(uniform_steps) {}  // NOLINT: a bool names the policy
+
+    template <class Fn>
+    void operator()(const GridView<Dim>& g, const At& c, Fn&& fn) const {
+        for_each_neighbor(g, c.x, c.y, c.z, uniform, fn);
+    }
+    // Every tentative cost is admitted (no cost limit).
+    static constexpr bool admit(double) { return true; }
+};
+
+// Moves: a policy with operator()(grid, cell, fn), calling fn(nx, ny, nz, n,
+// step) for each admissible move in its order, and admit(g), false for a
+// tentative cost the search must not record.
+template <int Dim, class Cells, class Moves = FixedMoves<Dim>>
 class Search {
 public:
     using Ref = typename Cells::Ref;
 
     // `kept`: per-cell arrays kept by a workspace (for Cells that use them).
-    Search(const GridView<Dim>& grid, int32_t count, const Cell& start, const Cell& goal, bool uniform,
+    Search(const GridView<Dim>& grid, int32_t count, const Cell& start, const Cell& goal, const Moves& moves,
            const StopCheck& stop, FlatStore* kept = nullptr)
         : grid_(grid),
           cells_(grid_, count, kept),
@@ -29,7 +47,7 @@ public:
           goal_(goal),
           s_(grid.index(start.x, start.y, start.z)),
           t_(grid.index(goal.x, goal.y, goal.z)),
-          uniform_(uniform),
+          moves_(moves),
           by_plane_(static_cast<uint32_t>(grid.cols) * static_cast<uint32_t>(grid.depth)),
           by_depth_(static_cast<uint32_t>(grid.depth)),
           poll_(stop) {
@@ -88,17 +106,20 @@ public:
     // takes c as its parent; push(entry, cell, g) then files its new entry.
     template <class Push>
     void relax(const At& c, double gc, Push&& push) {
-        for_each_neighbor(grid_, c.x, c.y, c.z, uniform_,
-                          [&](int32_t nx, int32_t ny, int32_t nz, int32_t n, double step) {
-                              const At a{n, nx, ny, nz};
-                              const Ref r = cells_.ref(a);
-                              const uint8_t st = cells_.state(r);
-                              if (st & CLOSED) return;
-                              const double tentative = gc + step;
-                              if (reached(st) && !(cells_.g(r) > tentative)) return;
-                              push(Node{n, cells_.reach(r, a, tentative, c.i)}, a, tentative);
-                          });
+        moves_(grid_, c, [&](int32_t nx, int32_t ny, int32_t nz, int32_t n, double step) {
+            const At a{n, nx, ny, nz};
+            const Ref r = cells_.ref(a);
+            const uint8_t st = cells_.state(r);
+            if (st & CLOSED) return;
+            const double tentative = gc + step;
+            if (reached(st) && !(cells_.g(r) > tentative)) return;
+            if (!moves_.admit(tentative)) return;
+            push(Node{n, cells_.reach(r, a, tentative, c.i)}, a, tentative);
+        });
     }
+
+    int32_t expansions() const { return expansions_; }
+    const Moves& moves() const { return moves_; }
 
     // The result once the loop has stopped; `open` holds an entry for every
     // reached cell that is not closed. Without `visited` the result's visited
@@ -123,7 +144,7 @@ private:
     Cell goal_;
     int32_t s_;
     int32_t t_;
-    bool uniform_;
+    Moves moves_;
     uint32_t start_stamp_ = 0;
     Divider by_plane_;  // x = i / (cols * depth)
     Divider by_depth_;  // y = (i mod (cols * depth)) / depth

@@ -1,6 +1,7 @@
-"""Batch queries for the astar and focal searches.
+"""The planner `Grid` (per-cell costs, move sets, limits) and batch queries
+for the astar and focal searches.
 
-Each function takes the single call's arguments, with one (N, 4) integer array
+Each batch function takes the single call's arguments, with one (N, 4) integer array
 `queries` (2D: start x, start y, goal x, goal y; 3D: (N, 6)) in place of the
 start and goal coordinates, and returns one result tuple per row. The grid and
 maps are converted once; the queries run on native threads without the
@@ -16,8 +17,11 @@ from ._batch import (
     focal2D_batch,
     focal3D_batch,
 )
+from ._grid import Grid, PathResult
 
 __all__ = [
+    "Grid",
+    "PathResult",
     "__version__",
     "astar2D_batch",
     "astar2D_heuristic_grid_batch",

@@ -1,0 +1,65 @@
+// The planner's move policy for the search skeleton: a move set over a grid
+// of per-cell costs, a step cost model, an optional corner rule and a cost
+// limit.
+#pragma once
+
+#include <cstdint>
+
+#include "cells.hpp"
+#include "grid.hpp"
+#include "move_set.hpp"
+
+namespace gridsearch {
+
+// Step cost models: a move of length L from cell a to cell b.
+struct UnitSteps {  // every walkable cell costs 1: the step costs L
+    static double step(double length, const double*, int32_t, int32_t) { return length; }
+};
+struct EnterSteps {  // L x cost[b]
+    static double step(double length, const double* cost, int32_t, int32_t b) { return length * cost[b]; }
+};
+struct MeanSteps {  // L x (cost[a] + cost[b]) / 2
+    static double step(double length, const double* cost, int32_t a, int32_t b) {
+        return length * ((cost[a] + cost[b]) * 0.5);
+    }
+};
+
+// NoCorners: a move that changes two or more axes also needs every cell it
+// passes beside to be walkable.
+template <int Dim, class Steps, bool NoCorners>
+struct CostMoves {
+    const MoveSet<Dim>* set;
+    const double* cost;
+    double max_cost;
+    bool pruned = false;  // a tentative cost above max_cost was refused
+
+    template <class Fn>
+    void operator()(const GridView<Dim>& g, const At& c, Fn&& fn) const {
+        bool inside = c.x > 0 && c.x < g.rows - 1 && c.y > 0 && c.y < g.cols - 1;
+        if constexpr (Dim == 3) inside = inside && c.z > 0 && c.z < g.depth - 1;
+        for (int32_t k = 0; k < set->count; ++k) {
+            const PlanMove& m = set->move[k];
+            const int32_t nx = c.x + m.d[0], ny = c.y + m.d[1], nz = c.z + m.d[2];
+            if (!inside) {
+                if (!in_range(nx, g.rows) || !in_range(ny, g.cols)) continue;
+                if (Dim == 3 && !in_range(nz, g.depth)) continue;
+            }
+            const int32_t n = c.i + m.offset;
+            if (!g.free(n)) continue;
+            if constexpr (NoCorners) {
+                bool clear = true;
+                for (int32_t s = 0; s < m.sides; ++s) clear = clear && g.free(c.i + m.side[s]);
+                if (!clear) continue;
+            }
+            fn(nx, ny, nz, n, Steps::step(m.length, cost, c.i, n));
+        }
+    }
+
+    bool admit(double g) {
+        if (g <= max_cost) return true;
+        pruned = true;
+        return false;
+    }
+};
+
+}  // namespace gridsearch

@@ -1,0 +1,320 @@
+// The planner: one grid of per-cell costs, converted and checked once, with a
+// move set and a step cost model, answering many queries.
+//
+//   gridsearch::Grid<2> g(gridsearch::MapRef{costs.data(), {rows, cols}},
+//                         {8, /*corner_cutting=*/false, gridsearch::CostModel::mean});
+//   auto r = g.astar({0, 0, 0}, {rows - 1, cols - 1, 0});
+//   // r.path, r.cost, r.expansions, r.status, r.visited_data() (with opts.visited)
+//
+// Costs: a finite value >= 0 is a walkable cell with that cost, +inf a blocked
+// one; a bool grid makes every walkable cell cost 1. A move of length L (1,
+// sqrt 2, sqrt 3 by the axes it changes; 1 with uniform steps) from a to b
+// costs L x cost[b] ("enter") or L x (cost[a] + cost[b]) / 2 ("mean").
+// Invalid input throws std::invalid_argument (std::length_error for a grid
+// over the cell limit); a stop check that answers true throws Interrupted.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "astar.hpp"
+#include "cost_moves.hpp"
+#include "grid.hpp"
+#include "move_set.hpp"
+#include "result.hpp"
+#include "search.hpp"
+#include "stop.hpp"
+#include "workspace.hpp"
+
+namespace gridsearch {
+
+enum class CostModel { enter, mean };
+
+inline CostModel cost_model_named(const std::string& name) {
+    if (name == "enter") return CostModel::enter;
+    if (name == "mean") return CostModel::mean;
+    throw std::invalid_argument("cost_model must be 'enter' or 'mean', got '" + name + "'");
+}
+
+struct GridOptions {
+    int connectivity = 0;  // 0: 8 in 2D, 26 in 3D
+    bool corner_cutting = true;
+    CostModel cost_model = CostModel::enter;
+    bool use_uniform_step_cost = false;
+};
+
+// How a search ended.
+enum class Status { found, no_path, max_cost, max_expansions };
+
+inline const char* status_name(Status s) {
+    switch (s) {
+        case Status::found: return "found";
+        case Status::no_path: return "no_path";
+        case Status::max_cost: return "max_cost";
+        default: return "max_expansions";
+    }
+}
+
+template <int Dim>
+struct PlanResult : Result<Dim> {
+    Status status = Status::no_path;
+};
+
+struct AstarOptions {
+    double w = 1.0;                      // f = g + w h, w >= 1
+    std::optional<MapRef> heuristic;     // per-cell h instead of the built-in estimate
+    double max_cost = INF;               // cells costing more to reach are not searched
+    int64_t max_expansions = -1;         // stop after this many expansions (-1: no limit)
+    bool visited = false;                // return the map of expanded cells
+};
+
+namespace planning {
+
+inline std::string cell_text(const int64_t* c, int dim) {
+    std::string s = "(";
+    for (int d = 0; d < dim; ++d) s += (d ? ", " : "") + std::to_string(c[d]);
+    return s + ")";
+}
+
+// f = g + scale x distance to the goal (scale = w x the smallest cell cost).
+template <int Dim>
+struct GoalTerm {
+    int connectivity;
+    bool uniform;
+    Cell goal;
+    double scale;
+    double operator()(const At& a) const {
+        const double d = move_distance(connectivity, uniform, absdiff(a.x, goal.x), absdiff(a.y, goal.y),
+                                       Dim == 3 ? absdiff(a.z, goal.z) : 0);
+        return scale * d;
+    }
+};
+
+}  // namespace planning
+
+template <int Dim>
+class Grid {
+public:
+    // A bool (byte) grid: nonzero = walkable, every walkable cell costs 1.
+    Grid(const GridRef& walkable, const GridOptions& options = {}) : options_(options) {
+        const int64_t n = open(walkable.ndim, walkable.shape, walkable.data);
+        free_.resize(static_cast<std::size_t>(n));
+        cost_.resize(static_cast<std::size_t>(n));
+        bool any = false;
+        for (int64_t i = 0; i < n; ++i) {
+            free_[i] = walkable.data[i] != 0;
+            cost_[i] = free_[i] ? 1.0 : INF;
+            any = any || free_[i];
+        }
+        unit_ = true;
+        min_cost_ = any ? 1.0 : INF;
+        finish();
+    }
+
+    // Per-cell costs: finite >= 0 walkable, +inf blocked; NaN or negative refused.
+    Grid(const MapRef& costs, const GridOptions& options = {}) : options_(options) {
+        const int64_t n = open(costs.ndim, costs.shape, costs.data);
+        free_.resize(static_cast<std::size_t>(n));
+        cost_.resize(static_cast<std::size_t>(n));
+        unit_ = true;
+        min_cost_ = INF;
+        for (int64_t i = 0; i < n; ++i) {
+            const double c = costs.data[i];
+            if (!(c >= 0.0)) {
+                int64_t at[3] = {0, 0, 0};
+                int64_t rest = i;
+                for (int d = Dim - 1; d >= 0; --d) {
+                    at[d] = rest % shape_[d];
+                    rest /= shape_[d];
+                }
+                throw std::invalid_argument("cell " + planning::cell_text(at, Dim) + " costs " + number(c) +
+                                            "; a cost must be >= 0 (walkable) or +inf (blocked)");
+            }
+            cost_[i] = c;
+            free_[i] = c != INF;
+            if (free_[i]) {
+                unit_ = unit_ && c == 1.0;
+                if (c < min_cost_) min_cost_ = c;
+            }
+        }
+        finish();
+    }
+
+    const std::array<int64_t, Dim>& shape() const { return shape_; }
+    int connectivity() const { return connectivity_; }
+    const GridOptions& options() const { return options_; }
+    // The smallest cost of a walkable cell (+inf when none is walkable).
+    double min_cost() const { return min_cost_; }
+    bool walkable(int64_t i) const { return free_[static_cast<std::size_t>(i)] != 0; }
+    double cost(int64_t i) const { return cost_[static_cast<std::size_t>(i)]; }
+
+    // Checks a cell of a query; `name` names it in the message.
+    void check_cell(const Cell& c, const char* name) const {
+        const int64_t v[3] = {c.x, c.y, c.z};
+        for (int d = 0; d < Dim; ++d)
+            if (v[d] < 0 || v[d] >= shape_[d])
+                throw std::invalid_argument(std::string(name) + " " + planning::cell_text(v, Dim) +
+                                            " lies outside the grid of shape " +
+                                            planning::cell_text(shape_.data(), Dim));
+    }
+
+    void check_options(const AstarOptions& o) const {
+        if (!(o.w >= 1.0)) throw std::invalid_argument("w must be >= 1, got " + number(o.w));
+        if (std::isnan(o.max_cost)) throw std::invalid_argument("max_cost must not be NaN");
+        if (o.heuristic) {
+            const MapRef& h = *o.heuristic;
+            bool same = h.ndim == Dim;
+            for (int d = 0; d < Dim && same; ++d) same = h.shape[d] == shape_[d];
+            if (!same) throw std::invalid_argument("heuristic must have the grid's shape " +
+                                                   planning::cell_text(shape_.data(), Dim));
+            if (h.data == nullptr && count_ > 0) throw std::invalid_argument("heuristic data is null");
+            for (int32_t i = 0; i < count_; ++i)
+                if (std::isnan(h.data[i])) throw std::invalid_argument("heuristic holds NaN");
+        }
+    }
+
+    // A* from start to goal (optimal with w = 1 and no heuristic map, or an
+    // admissible one). `workspace`: storage kept from call to call, one search
+    // at a time; its `visited` flag is replaced by the options'.
+    PlanResult<Dim> astar(const Cell& start, const Cell& goal, const AstarOptions& o = {},
+                          const StopCheck& stop = {}, Workspace* workspace = nullptr) const {
+        check_cell(start, "start");
+        check_cell(goal, "goal");
+        check_options(o);
+        Workspace own;
+        Workspace& ws = workspace != nullptr ? *workspace : own;
+        ws.visited = o.visited;
+        const int32_t s = view_.index(start.x, start.y, start.z), t = view_.index(goal.x, goal.y, goal.z);
+        if (!free_[s] || !free_[t] || o.max_cost < 0.0) {  // nothing to search
+            PlanResult<Dim> r;
+            static_cast<Result<Dim>&>(r) = blocked_result(view_, o.visited);
+            if (free_[s] && free_[t]) r.status = Status::max_cost;
+            return r;
+        }
+        if (o.heuristic) return by_model(start, goal, o, MapTerm{o.heuristic->data, o.w}, stop, ws);
+        const double scale = o.w * (min_cost_ == INF ? 0.0 : min_cost_);
+        return by_model(start, goal, o,
+                        planning::GoalTerm<Dim>{connectivity_, options_.use_uniform_step_cost, goal, scale}, stop,
+                        ws);
+    }
+
+private:
+    static std::string number(double v) {
+        if (std::isnan(v)) return "nan";
+        if (std::isinf(v)) return v > 0 ? "inf" : "-inf";
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.17g", v);
+        return buf;
+    }
+
+    template <class T>
+    int64_t open(int ndim, const int64_t* shape, const T* data) {
+        if (ndim != Dim)
+            throw std::invalid_argument("cells must be a " + std::to_string(Dim) + "D array, got " +
+                                        std::to_string(ndim) + " dimensions");
+        int64_t n = 1;
+        for (int d = 0; d < Dim; ++d) {
+            if (shape[d] <= 0)
+                throw std::invalid_argument("cells must not be empty, got an axis of length " +
+                                            std::to_string(shape[d]));
+            if (shape[d] > MAX_CELLS || (n *= shape[d]) > MAX_CELLS)
+                throw std::length_error("cells: a grid of at most 2147483647 cells is supported");
+            shape_[d] = shape[d];
+        }
+        if (data == nullptr) throw std::invalid_argument("cells data is null");
+        count_ = static_cast<int32_t>(n);
+        return n;
+    }
+
+    void finish() {
+        connectivity_ = checked_connectivity(Dim, options_.connectivity);
+        view_.rows = static_cast<int32_t>(shape_[0]);
+        view_.cols = static_cast<int32_t>(shape_[1]);
+        view_.depth = Dim == 3 ? static_cast<int32_t>(shape_[2]) : 1;
+        for (int d = 0; d < Dim; ++d) view_.shape[d] = shape_[d];
+        moves_ = make_moves<Dim>(view_, connectivity_, options_.use_uniform_step_cost);
+    }
+
+    // The grid view over this object's own cells (the stored view holds no
+    // pointer, so copies and moves of a Grid stay independent).
+    GridView<Dim> view() const {
+        GridView<Dim> v = view_;
+        v.cells = free_.data();
+        return v;
+    }
+
+    template <class Term>
+    PlanResult<Dim> by_model(const Cell& s, const Cell& t, const AstarOptions& o, const Term& term,
+                             const StopCheck& stop, Workspace& ws) const {
+        if (unit_) return by_corners<UnitSteps>(s, t, o, term, stop, ws);
+        if (options_.cost_model == CostModel::enter) return by_corners<EnterSteps>(s, t, o, term, stop, ws);
+        return by_corners<MeanSteps>(s, t, o, term, stop, ws);
+    }
+
+    template <class Steps, class Term>
+    PlanResult<Dim> by_corners(const Cell& s, const Cell& t, const AstarOptions& o, const Term& term,
+                               const StopCheck& stop, Workspace& ws) const {
+        if (options_.corner_cutting) return by_storage<CostMoves<Dim, Steps, false>>(s, t, o, term, stop, ws);
+        return by_storage<CostMoves<Dim, Steps, true>>(s, t, o, term, stop, ws);
+    }
+
+    template <class Moves, class Term>
+    PlanResult<Dim> by_storage(const Cell& s, const Cell& t, const AstarOptions& o, const Term& term,
+                               const StopCheck& stop, Workspace& ws) const {
+        const Moves moves{&moves_, cost_.data(), o.max_cost};
+        if (count_ >= TILED_FROM) return loop<TiledCells<Dim>>(s, t, o, moves, term, stop, ws);
+        return loop<FlatCells<Dim, true>>(s, t, o, moves, term, stop, ws);
+    }
+
+    // Best-first by f = term + g; ties as the heap orders them.
+    template <class Cells, class Moves, class Term>
+    PlanResult<Dim> loop(const Cell& start, const Cell& goal, const AstarOptions& o, const Moves& moves,
+                         const Term& term, const StopCheck& stop, Workspace& ws) const {
+        Search<Dim, Cells, Moves> search(view(), count_, start, goal, moves, stop, &ws.cells);
+        FHeap<Node>& open = ws.open;
+        open.clear();
+        Status status = Status::no_path;
+        open.push(term(search.at_start()), search.start_entry());
+        const int64_t limit = o.max_expansions;
+        while (!open.empty()) {
+            if (limit >= 0 && search.expansions() >= limit) {
+                status = Status::max_expansions;
+                break;
+            }
+            const Node e = open.top();
+            open.pop();
+            const At c = search.at(e);
+            const auto r = search.cells().ref(c);
+            if (!search.live(r, e)) continue;
+            const double gc = search.g(r);
+            if (search.expand(r, c)) {
+                status = Status::found;
+                break;
+            }
+            search.relax(c, gc, [&](const Node& n, const At& a, double g) { open.push(term(a) + g, n); });
+        }
+        if (status == Status::no_path && search.moves().pruned) status = Status::max_cost;
+        PlanResult<Dim> r;
+        static_cast<Result<Dim>&>(r) = search.finish(status == Status::found, open, o.visited);
+        r.status = status;
+        return r;
+    }
+
+    GridOptions options_;
+    int connectivity_ = 0;
+    std::array<int64_t, Dim> shape_{};
+    int32_t count_ = 0;
+    std::vector<uint8_t> free_;
+    std::vector<double> cost_;
+    bool unit_ = true;
+    double min_cost_ = INF;
+    GridView<Dim> view_;
+    MoveSet<Dim> moves_;
+};
+
+}  // namespace gridsearch

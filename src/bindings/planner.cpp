@@ -1,0 +1,165 @@
+// Module gridsearch._planner: the planner's native classes Grid2D and Grid3D.
+// The Python class gridsearch.Grid checks and converts the arguments and
+// names the results; this layer only converts and runs the searches without
+// the interpreter lock.
+#include "batching.hpp"
+#include "convert.hpp"
+
+#include <gridsearch/planner.hpp>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace py = pybind11;
+using namespace pybind11::literals;
+using gridsearch::AstarOptions;
+using gridsearch::Cell;
+using gridsearch::StopCheck;
+using gridsearch::Workspace;
+
+namespace {
+
+using CostArray = gridsearch::binding::ValueArray;
+using BoolArray = py::array_t<bool, py::array::c_style | py::array::forcecast>;
+
+template <int Dim>
+class Planner {
+public:
+    Planner(const py::array& cells, int connectivity, bool corner_cutting, const std::string& cost_model,
+            bool uniform)
+        : grid_(make(cells, {connectivity, corner_cutting, gridsearch::cost_model_named(cost_model), uniform})) {}
+
+    py::tuple shape() const {
+        py::tuple t(Dim);
+        for (int d = 0; d < Dim; ++d) t[d] = grid_.shape()[d];
+        return t;
+    }
+    int connectivity() const { return grid_.connectivity(); }
+    double min_cost() const { return grid_.min_cost(); }
+
+    // One search, without the lock; a workspace from the pool.
+    py::tuple astar(const std::vector<int64_t>& start, const std::vector<int64_t>& goal, double w,
+                    const py::object& heuristic, double max_cost, int64_t max_expansions, bool visited) {
+        const Heuristic h(heuristic);
+        const AstarOptions o = options(w, h, max_cost, max_expansions, visited);
+        const Cell s = cell(start), t = cell(goal);
+        grid_.check_cell(s, "start");
+        grid_.check_cell(t, "goal");
+        grid_.check_options(o);
+        std::unique_ptr<Workspace> ws = take();
+        gridsearch::PlanResult<Dim> r;
+        gridsearch::binding::without_lock(
+            [&](const StopCheck& stop) { r = grid_.astar(s, t, o, stop, ws.get()); });
+        give(std::move(ws));
+        return with_status(std::move(r));
+    }
+
+    py::list astar_batch(const py::object& queries, double w, const py::object& heuristic, double max_cost,
+                         int64_t max_expansions, const py::object& threads, bool visited) {
+        const Heuristic h(heuristic);
+        const AstarOptions o = options(w, h, max_cost, max_expansions, visited);
+        grid_.check_options(o);
+        const auto qs = gridsearch::binding::load_queries<Dim>(queries, grid_.shape().data());
+        const unsigned workers = gridsearch::binding::thread_count(threads);
+        std::vector<gridsearch::PlanResult<Dim>> results(qs.size());
+        gridsearch::binding::without_lock([&](const StopCheck& interrupted) {
+            gridsearch::run_batch(
+                qs.size(), workers, visited,
+                [&](std::size_t i, Workspace& ws, const StopCheck& stop) {
+                    results[i] = grid_.astar(qs[i].start, qs[i].goal, o, stop, &ws);
+                },
+                interrupted);
+        });
+        py::list out(qs.size());
+        for (std::size_t i = 0; i < qs.size(); ++i) out[i] = with_status(std::move(results[i]));
+        return out;
+    }
+
+private:
+    // A heuristic map of the grid's shape, copied: the search runs without the
+    // lock and must not read an array another thread may change or free.
+    struct Heuristic {
+        std::vector<double> values;
+        std::optional<gridsearch::MapRef> ref;
+        explicit Heuristic(const py::object& arg) {
+            if (arg.is_none()) return;
+            const CostArray a(arg);
+            values.assign(a.data(), a.data() + a.size());
+            ref = gridsearch::MapRef::from(values.data(), static_cast<int>(a.ndim()), a.shape());
+        }
+    };
+
+    static gridsearch::Grid<Dim> make(const py::array& cells, const gridsearch::GridOptions& o) {
+        if (cells.dtype().kind() == 'b') {
+            const BoolArray b = BoolArray::ensure(cells);
+            if (!b) throw py::error_already_set();
+            return gridsearch::Grid<Dim>(gridsearch::binding::grid_ref(b), o);
+        }
+        const CostArray c(cells);
+        return gridsearch::Grid<Dim>(gridsearch::MapRef::from(c.data(), static_cast<int>(c.ndim()), c.shape()), o);
+    }
+
+    static AstarOptions options(double w, const Heuristic& h, double max_cost, int64_t max_expansions,
+                                bool visited) {
+        AstarOptions o;
+        o.w = w;
+        o.heuristic = h.ref;
+        o.max_cost = max_cost;
+        o.max_expansions = max_expansions;
+        o.visited = visited;
+        return o;
+    }
+
+    static Cell cell(const std::vector<int64_t>& v) {
+        // The Python layer has checked the length and the range.
+        return Dim == 2 ? Cell{static_cast<int32_t>(v[0]), static_cast<int32_t>(v[1]), 0}
+                        : Cell{static_cast<int32_t>(v[0]), static_cast<int32_t>(v[1]), static_cast<int32_t>(v[2])};
+    }
+
+    static py::tuple with_status(gridsearch::PlanResult<Dim>&& r) {
+        const char* status = gridsearch::status_name(r.status);
+        py::tuple t = gridsearch::binding::to_python<Dim>(std::move(r));
+        return py::make_tuple(t[0], t[1], t[2], t[3], status);
+    }
+
+    std::unique_ptr<Workspace> take() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (pool_.empty()) return std::make_unique<Workspace>();
+        auto ws = std::move(pool_.back());
+        pool_.pop_back();
+        return ws;
+    }
+    void give(std::unique_ptr<Workspace> ws) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (pool_.size() < 4) pool_.push_back(std::move(ws));
+    }
+
+    gridsearch::Grid<Dim> grid_;
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<Workspace>> pool_;  // workspaces of finished searches
+};
+
+template <int Dim>
+void define(py::module_& m, const char* name) {
+    py::class_<Planner<Dim>>(m, name)
+        .def(py::init<const py::array&, int, bool, const std::string&, bool>(), "cells"_a, "connectivity"_a,
+             "corner_cutting"_a, "cost_model"_a, "use_uniform_step_cost"_a)
+        .def_property_readonly("shape", &Planner<Dim>::shape)
+        .def_property_readonly("connectivity", &Planner<Dim>::connectivity)
+        .def_property_readonly("min_cost", &Planner<Dim>::min_cost)
+        .def("astar", &Planner<Dim>::astar, "start"_a, "goal"_a, "w"_a, "heuristic"_a, "max_cost"_a,
+             "max_expansions"_a, "visited"_a)
+        .def("astar_batch", &Planner<Dim>::astar_batch, "queries"_a, "w"_a, "heuristic"_a, "max_cost"_a,
+             "max_expansions"_a, "threads"_a, "visited"_a);
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_planner, m) {
+    m.doc() = "Native part of gridsearch.Grid: one converted grid, many searches without the interpreter lock.";
+    define<2>(m, "Grid2D");
+    define<3>(m, "Grid3D");
+}

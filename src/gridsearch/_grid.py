@@ -1,0 +1,202 @@
+"""The planner: `Grid` holds one converted grid of per-cell costs and answers
+many queries with the chosen moves and step cost model."""
+
+from __future__ import annotations
+
+import math
+import operator
+from typing import Any, NamedTuple
+
+import numpy as np
+import numpy.typing as npt
+
+from . import _planner
+
+COST_MODELS = ("enter", "mean")
+STATUSES = ("found", "no_path", "max_cost", "max_expansions")
+
+
+class _PathFields(NamedTuple):
+    path: npt.NDArray[np.int32]
+    cost: float
+    expansions: int
+    visited: npt.NDArray[np.bool_] | None
+
+
+class PathResult(_PathFields):
+    """A search's result: (path, cost, expansions, visited), unpacking like the
+    four-tuple of the other searches, and how the search ended in `status`:
+    "found", "no_path" (the goal cannot be reached, or start or goal is
+    blocked), "max_cost" or "max_expansions" (a limit stopped it first).
+
+    path: int32 (N, ndim) from start to goal, empty without a path; cost: the
+    sum of the path's step costs, inf without a path; expansions: cells
+    expanded; visited: the bool map of expanded cells when asked, else None.
+    """
+
+    status: str
+
+    def __new__(cls, path: Any, cost: float, expansions: int, visited: Any, status: str = "found") -> PathResult:
+        self = super().__new__(cls, path, cost, expansions, visited)
+        self.status = status
+        return self
+
+    def __getnewargs__(self) -> tuple[Any, ...]:
+        return (*self, self.status)
+
+    @property
+    def found(self) -> bool:
+        return self.status == "found"
+
+    def __repr__(self) -> str:
+        visited = "None" if self.visited is None else "<bool map>"
+        return (f"PathResult(path=<{len(self.path)} cells>, cost={self.cost!r}, expansions={self.expansions}, "
+                f"visited={visited}, status={self.status!r})")
+
+
+class Grid:
+    """A grid of per-cell costs with a move set, converted and checked once.
+
+    cells: a 2D or 3D array. bool: True = walkable, every walkable cell costs
+    1. Real numbers (read as float64): a finite value >= 0 is a walkable cell
+    with that cost, +inf a blocked cell; NaN or a negative value is refused.
+
+    connectivity: 4 or 8 in 2D (default 8), 6, 18 or 26 in 3D (default 26).
+    corner_cutting: False admits a move that changes two or more axes only when
+    every cell it passes beside is walkable.
+    cost_model: "enter" (a move of length L into cell b costs L x cost[b]) or
+    "mean" (L x (cost[a] + cost[b]) / 2). L is 1, sqrt 2 or sqrt 3 by the number
+    of axes the move changes, or 1 for every move with use_uniform_step_cost.
+    """
+
+    def __init__(self, cells: npt.ArrayLike, *, connectivity: int | None = None, corner_cutting: bool = True,
+                 cost_model: str = "enter", use_uniform_step_cost: bool = False) -> None:
+        if isinstance(cells, np.ma.MaskedArray):
+            raise ValueError("cells must not be a masked array: fill it first, e.g. cells.filled(np.inf)")
+        array = np.asarray(cells)
+        if array.dtype.kind not in "biuf":
+            raise TypeError(f"cells must be a bool or real-valued array, got dtype {array.dtype}")
+        if array.ndim not in (2, 3):
+            raise ValueError(f"cells must be a 2D or 3D array, got {array.ndim} dimension(s)")
+        if array.size == 0:
+            raise ValueError(f"cells must not be empty, got shape {array.shape}")
+        if cost_model not in COST_MODELS:
+            raise ValueError(f"cost_model must be one of {', '.join(map(repr, COST_MODELS))}, got {cost_model!r}")
+        if connectivity is None:
+            connectivity = 8 if array.ndim == 2 else 26
+        elif isinstance(connectivity, bool) or not isinstance(connectivity, (int, np.integer)):
+            raise TypeError(f"connectivity must be an integer, got {type(connectivity).__name__}")
+        allowed = (4, 8) if array.ndim == 2 else (6, 18, 26)
+        if connectivity not in allowed:
+            raise ValueError(f"connectivity must be {' or '.join(map(str, allowed))} for a {array.ndim}D grid, "
+                             f"got {connectivity}")
+        native = _planner.Grid2D if array.ndim == 2 else _planner.Grid3D
+        self._native = native(array, int(connectivity), bool(corner_cutting), cost_model,
+                              bool(use_uniform_step_cost))
+        self._connectivity = int(connectivity)
+        self._corner_cutting = bool(corner_cutting)
+        self._cost_model = cost_model
+        self._uniform = bool(use_uniform_step_cost)
+
+    @property
+    def shape(self) -> tuple[int, ...]:
+        return tuple(self._native.shape)
+
+    @property
+    def ndim(self) -> int:
+        return len(self.shape)
+
+    @property
+    def connectivity(self) -> int:
+        return self._connectivity
+
+    @property
+    def corner_cutting(self) -> bool:
+        return self._corner_cutting
+
+    @property
+    def cost_model(self) -> str:
+        return self._cost_model
+
+    @property
+    def use_uniform_step_cost(self) -> bool:
+        return self._uniform
+
+    @property
+    def min_cost(self) -> float:
+        """The smallest cost of a walkable cell (inf when none is walkable)."""
+        return float(self._native.min_cost)
+
+    def __repr__(self) -> str:
+        return (f"Grid(shape={self.shape}, connectivity={self.connectivity}, corner_cutting={self.corner_cutting}, "
+                f"cost_model={self.cost_model!r}, use_uniform_step_cost={self.use_uniform_step_cost})")
+
+    def astar(self, start: Any, goal: Any, *, w: float = 1.0, heuristic: npt.ArrayLike | None = None,
+              max_cost: float = math.inf, max_expansions: int | None = None, visited: bool = False) -> PathResult:
+        """A* from start to goal; the cheapest path with w = 1 (and no
+        heuristic, or an admissible one), weighted A* (f = g + w h) with w > 1.
+
+        heuristic: a float array of the grid's shape giving h per cell instead
+        of the built-in estimate (the move distance times the smallest cell
+        cost). max_cost: cells that cost more to reach are not searched.
+        max_expansions: stop after that many expansions. A limit that stops the
+        search gives status "max_cost" / "max_expansions" and no path.
+        visited: also return the bool map of expanded cells.
+        """
+        s = self._cell(start, "start")
+        t = self._cell(goal, "goal")
+        args = self._options(w, heuristic, max_cost, max_expansions)
+        return PathResult(*self._native.astar(s, t, *args, bool(visited)))
+
+    def astar_batch(self, queries: npt.ArrayLike, *, w: float = 1.0, heuristic: npt.ArrayLike | None = None,
+                    max_cost: float = math.inf, max_expansions: int | None = None, threads: int | None = None,
+                    visited: bool = False) -> list[PathResult]:
+        """`astar` for every row of an (N, 2 x ndim) integer array (start, then
+        goal coordinates), on native threads without the interpreter lock; each
+        result equals the single call's."""
+        args = self._options(w, heuristic, max_cost, max_expansions)
+        rows = self._native.astar_batch(queries, *args, threads, bool(visited))
+        return [PathResult(*r) for r in rows]
+
+    def _cell(self, value: Any, name: str) -> list[int]:
+        if isinstance(value, (str, bytes)) or not hasattr(value, "__len__") and not hasattr(value, "__iter__"):
+            raise TypeError(f"{name} must be a sequence of {self.ndim} integers, got {type(value).__name__}")
+        items = list(np.asarray(value).ravel()) if isinstance(value, np.ndarray) else list(value)
+        if len(items) != self.ndim:
+            raise ValueError(f"{name} must have {self.ndim} coordinates, got {len(items)}")
+        out = []
+        for v in items:
+            if isinstance(v, (bool, np.bool_)):
+                raise TypeError(f"{name} must hold integers, got {v!r}")
+            try:
+                out.append(operator.index(v))
+            except TypeError:
+                raise TypeError(f"{name} must hold integers, got {v!r}") from None
+        if any(not 0 <= v < n for v, n in zip(out, self.shape)):
+            raise ValueError(f"{name} {tuple(out)} lies outside the grid of shape {self.shape}")
+        return out
+
+    def _options(self, w: Any, heuristic: Any, max_cost: Any, max_expansions: Any) -> tuple[Any, ...]:
+        w = float(w)
+        if not w >= 1.0:
+            raise ValueError(f"w must be >= 1, got {w}")
+        max_cost = float(max_cost)
+        if math.isnan(max_cost):
+            raise ValueError("max_cost must not be NaN")
+        if max_expansions is None:
+            limit = -1
+        else:
+            if isinstance(max_expansions, bool):
+                raise TypeError("max_expansions must be an integer or None, got bool")
+            limit = operator.index(max_expansions)
+            if limit < 0:
+                raise ValueError(f"max_expansions must be >= 0, got {limit}")
+            limit = min(limit, 2**62)
+        if heuristic is not None:
+            h = np.asarray(heuristic, dtype=np.float64)
+            if h.shape != self.shape:
+                raise ValueError(f"heuristic must have the grid's shape {self.shape}, got {h.shape}")
+            if np.isnan(h).any():
+                raise ValueError(f"heuristic holds NaN at {tuple(int(i) for i in np.argwhere(np.isnan(h))[0])}")
+            heuristic = h
+        return w, heuristic, max_cost, limit
