@@ -12,6 +12,7 @@ pytestmark = pytest.mark.skipif(not os.path.isdir(SCRIPTS), reason="the scripts 
 
 MEMBERS = ["astar.cpython-312-x86_64-linux-gnu.so", "focal.cpython-312-x86_64-linux-gnu.so",
            "gridsearch/_batch.cpython-312-x86_64-linux-gnu.so", "gridsearch/__init__.py", "gridsearch/_batch.pyi",
+           "gridsearch/_planner.cpython-312-x86_64-linux-gnu.so", "gridsearch/_planner.pyi", "gridsearch/_grid.py",
            "gridsearch/py.typed", "astar-stubs/__init__.pyi", "focal-stubs/__init__.pyi"]
 
 

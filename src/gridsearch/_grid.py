@@ -176,7 +176,7 @@ class Grid:
             raise ValueError(f"{name} {tuple(out)} lies outside the grid of shape {self.shape}")
         return out
 
-    def _options(self, w: Any, heuristic: Any, max_cost: Any, max_expansions: Any) -> tuple[Any, ...]:
+    def _options(self, w: Any, heuristic: Any, max_cost: Any, max_expansions: Any) -> tuple[float, Any, float, int]:
         w = float(w)
         if not w >= 1.0:
             raise ValueError(f"w must be >= 1, got {w}")

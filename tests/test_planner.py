@@ -1,0 +1,309 @@
+"""The planner gridsearch.Grid: costs checked against SciPy's Dijkstra on the
+same graph, paths checked move by move, limits, batches, errors."""
+
+import itertools
+import math
+import os
+import pickle
+import threading
+
+import numpy as np
+import pytest
+
+import astar
+import gridsearch
+from helpers import interrupt_child
+
+CONNECTIVITY = {2: (4, 8), 3: (6, 18, 26)}
+MOST_AXES = {4: 1, 6: 1, 8: 2, 18: 2, 26: 3}
+
+
+def moves(dim, connectivity):
+    return [d for d in itertools.product((-1, 0, 1), repeat=dim) if 0 < sum(map(abs, d)) <= MOST_AXES[connectivity]]
+
+
+def length(d, uniform):
+    return 1.0 if uniform else (1.0, 1.4142135623730951, 1.7320508075688772)[sum(map(abs, d)) - 1]
+
+
+def sides(d):
+    """The cells a move passes beside: every non-empty proper subset of its axes."""
+    axes = [a for a, v in enumerate(d) if v]
+    for k in range(1, len(axes)):
+        for subset in itertools.combinations(axes, k):
+            yield tuple(d[a] if a in subset else 0 for a in range(len(d)))
+
+
+def step_cost(cost, a, b, d, model, uniform):
+    if model == "enter":
+        return length(d, uniform) * cost[b]
+    return length(d, uniform) * ((cost[a] + cost[b]) * 0.5)
+
+
+def legal(cost, a, b, connectivity, corner_cutting):
+    d = tuple(int(v) for v in np.subtract(b, a))
+    if d not in moves(len(a), connectivity) or not math.isfinite(cost[b]):
+        return False
+    return corner_cutting or all(math.isfinite(cost[tuple(np.add(a, s))]) for s in sides(d))
+
+
+def oracle(cost, start, goal, connectivity, corner_cutting, model, uniform):
+    """Cheapest cost from start to goal by SciPy's Dijkstra on the move graph."""
+    from scipy.sparse import coo_matrix
+    from scipy.sparse.csgraph import dijkstra
+
+    idx = np.arange(cost.size).reshape(cost.shape)
+    free = np.isfinite(cost)
+    rows, cols, vals = [], [], []
+    for d in moves(cost.ndim, connectivity):
+        src = tuple(slice(max(0, -o), n - max(0, o)) for o, n in zip(d, cost.shape))
+        dst = tuple(slice(s.start + o, s.stop + o) for s, o in zip(src, d))
+        ok = free[src] & free[dst]
+        if not corner_cutting:
+            for s in sides(d):
+                mid = tuple(slice(a.start + o, a.stop + o) for a, o in zip(src, s))
+                ok &= free[mid]
+        ca, cb = cost[src][ok], cost[dst][ok]
+        w = length(d, uniform) * (cb if model == "enter" else (ca + cb) * 0.5)
+        rows.append(idx[src][ok])
+        cols.append(idx[dst][ok])
+        vals.append(w)
+    n = cost.size
+    m = coo_matrix((np.concatenate(vals), (np.concatenate(rows), np.concatenate(cols))), shape=(n, n)).tocsr()
+    dist = dijkstra(m, indices=int(np.ravel_multi_index(start, cost.shape)))
+    return float(dist[np.ravel_multi_index(goal, cost.shape)]), dist.reshape(cost.shape)
+
+
+def check_path(result, cost, start, goal, connectivity, corner_cutting, model, uniform):
+    """The path runs from start to goal in legal moves and costs exactly its step sum."""
+    path = result.path
+    assert path.dtype == np.int32 and path.shape[1] == cost.ndim
+    assert tuple(path[0]) == tuple(start) and tuple(path[-1]) == tuple(goal)
+    total = 0.0
+    for a, b in zip(map(tuple, path[:-1]), map(tuple, path[1:])):
+        assert legal(cost, a, b, connectivity, corner_cutting), (a, b)
+        total += step_cost(cost, a, b, tuple(np.subtract(b, a)), model, uniform)
+    assert result.cost == total
+
+
+def random_costs(rng, shape, blocked):
+    cost = rng.integers(1, 10, shape).astype(float) * rng.choice([0.5, 1.0, 1.25], shape)
+    cost[rng.random(shape) < blocked] = np.inf
+    return cost
+
+
+def free_cells(rng, cost):
+    free = np.argwhere(np.isfinite(cost))
+    a, b = free[rng.integers(len(free), size=2)]
+    return tuple(int(v) for v in a), tuple(int(v) for v in b)
+
+
+@pytest.mark.parametrize("dim", [2, 3])
+def test_costs_are_the_cheapest_for_every_move_set_rule_and_model(dim):
+    rng = np.random.default_rng(dim)
+    for case in range(40 if dim == 2 else 24):
+        shape = tuple(int(v) for v in rng.integers(2, 14 if dim == 2 else 7, dim))
+        cost = random_costs(rng, shape, rng.uniform(0, 0.35))
+        if not np.isfinite(cost).any():
+            continue
+        if case % 4 == 0:
+            cost = np.where(np.isfinite(cost), 1.0, np.inf)  # unit costs take their own path
+        s, t = free_cells(rng, cost)
+        for connectivity in CONNECTIVITY[dim]:
+            for corner_cutting, model, uniform in itertools.product((True, False), ("enter", "mean"), (False, True)):
+                grid = gridsearch.Grid(cost, connectivity=connectivity, corner_cutting=corner_cutting,
+                                       cost_model=model, use_uniform_step_cost=uniform)
+                want, _ = oracle(cost, s, t, connectivity, corner_cutting, model, uniform)
+                r = grid.astar(s, t, visited=True)
+                assert r.cost == pytest.approx(want, rel=1e-12, abs=0), (shape, s, t, connectivity, corner_cutting,
+                                                                         model, uniform)
+                assert r.status == ("found" if math.isfinite(want) else "no_path")
+                assert int(r.visited.sum()) == r.expansions
+                if r.found:
+                    check_path(r, cost, s, t, connectivity, corner_cutting, model, uniform)
+
+
+def test_zero_cost_cells_and_bool_grids():
+    rng = np.random.default_rng(5)
+    cost = rng.integers(0, 3, (20, 20)).astype(float)  # many cells cost 0
+    cost[rng.random(cost.shape) < 0.2] = np.inf
+    s, t = free_cells(rng, cost)
+    for model in ("enter", "mean"):
+        r = gridsearch.Grid(cost, cost_model=model).astar(s, t)
+        assert r.cost == pytest.approx(oracle(cost, s, t, 8, True, model, False)[0], rel=1e-12)
+    # A bool grid: both models give the fixed searches' step costs and optimum.
+    walls = rng.random((40, 40)) > 0.3
+    walls[0, 0] = walls[39, 39] = True
+    for model in ("enter", "mean"):
+        for uniform in (False, True):
+            r = gridsearch.Grid(walls, cost_model=model, use_uniform_step_cost=uniform).astar((0, 0), (39, 39))
+            assert r.cost == pytest.approx(astar.astar2D(walls, 0, 0, 39, 39, uniform)[1], rel=1e-12)
+
+
+def test_weighted_search_and_heuristic_maps():
+    rng = np.random.default_rng(11)
+    cost = random_costs(rng, (60, 60), 0.25)
+    cost[0, 0] = cost[59, 59] = 1.0
+    grid = gridsearch.Grid(cost, cost_model="mean", corner_cutting=False)
+    optimal = grid.astar((0, 0), (59, 59))
+    for w in (1.5, 3.0):
+        r = grid.astar((0, 0), (59, 59), w=w)
+        assert optimal.cost <= r.cost <= w * optimal.cost * (1 + 1e-12)
+        check_path(r, cost, (0, 0), (59, 59), 8, False, "mean", False)
+    # The exact cost-to-goal field as the heuristic: only cells on cheapest paths are expanded.
+    _, to_goal = oracle(cost, (59, 59), (0, 0), 8, False, "mean", False)  # mean costs are the same both ways
+    exact = grid.astar((0, 0), (59, 59), heuristic=to_goal)
+    assert exact.cost == pytest.approx(optimal.cost, rel=1e-12)
+    assert exact.expansions < optimal.expansions / 4
+    zero = grid.astar((0, 0), (59, 59), heuristic=np.zeros(cost.shape))
+    assert zero.cost == pytest.approx(optimal.cost, rel=1e-12) and zero.expansions >= optimal.expansions
+
+
+def test_limits_stop_the_search_and_say_so():
+    grid = gridsearch.Grid(np.ones((50, 50), bool))
+    full = grid.astar((0, 0), (49, 0))
+    assert full.status == "found" and full.cost == 49.0
+    r = grid.astar((0, 0), (49, 0), max_expansions=10, visited=True)
+    assert (r.status, r.expansions, r.cost, len(r.path), int(r.visited.sum())) == ("max_expansions", 10, math.inf, 0, 10)
+    assert grid.astar((0, 0), (49, 0), max_expansions=full.expansions).found
+    assert grid.astar((0, 0), (49, 0), max_expansions=full.expansions - 1).status == "max_expansions"
+    assert grid.astar((0, 0), (49, 0), max_cost=49.0).found
+    stopped = grid.astar((0, 0), (49, 0), max_cost=48.5, visited=True)
+    assert stopped.status == "max_cost" and stopped.cost == math.inf and len(stopped.path) == 0
+    assert grid.astar((3, 3), (3, 3), max_cost=0.0).cost == 0.0
+    assert grid.astar((3, 3), (3, 3), max_expansions=0).status == "max_expansions"
+    # A goal that cannot be reached at all is "no_path", even with a limit that never fired.
+    walled = np.ones((20, 20), bool)
+    walled[10, :] = False
+    assert gridsearch.Grid(walled).astar((0, 0), (19, 19), max_cost=1e9).status == "no_path"
+    assert gridsearch.Grid(walled).astar((0, 0), (19, 19), max_cost=3).status == "max_cost"
+
+
+def test_endpoints_and_results():
+    cost = np.full((6, 7), 2.0)
+    cost[2, 3] = np.inf
+    grid = gridsearch.Grid(cost)
+    blocked = grid.astar((2, 3), (0, 0), visited=True)
+    assert (blocked.status, blocked.expansions, blocked.cost, blocked.path.shape) == ("no_path", 0, math.inf, (0, 2))
+    assert not blocked.visited.any()
+    same = grid.astar(np.array([4, 4]), [4, 4])
+    assert same.path.tolist() == [[4, 4]] and same.cost == 0.0 and same.expansions == 1
+    path, cost_, expansions, visited = grid.astar((0, 0), (5, 6))  # unpacks like the four-tuple
+    assert visited is None and cost_ == pytest.approx(2 * (5 * math.sqrt(2) + 1))
+    r = pickle.loads(pickle.dumps(grid.astar((0, 0), (5, 6))))
+    assert r.status == "found" and r.cost == cost_
+    assert "status='found'" in repr(r)
+
+
+def test_the_grid_owns_its_cells():
+    cells = np.ones((30, 30))
+    grid = gridsearch.Grid(cells)
+    before = grid.astar((0, 0), (29, 29))
+    cells[:, 15] = np.inf
+    cells.resize((2, 2), refcheck=False)
+    after = grid.astar((0, 0), (29, 29))
+    assert after.cost == before.cost and np.array_equal(after.path, before.path)
+
+
+@pytest.mark.parametrize("dim", [2, 3])
+def test_batch_rows_equal_single_calls(dim):
+    rng = np.random.default_rng(20 + dim)
+    cost = random_costs(rng, (40, 50) if dim == 2 else (12, 10, 9), 0.2)
+    grid = gridsearch.Grid(cost, corner_cutting=False, cost_model="mean")
+    rows = np.array([np.concatenate(free_cells(rng, cost)) for _ in range(30)])
+    for kwargs in ({}, {"w": 2.0}, {"max_expansions": 50}, {"max_cost": 30.0}):
+        want = [grid.astar(r[:dim], r[dim:], visited=True, **kwargs) for r in rows]
+        for threads in (1, 2):
+            got = grid.astar_batch(rows, threads=threads, visited=True, **kwargs)
+            for a, b in zip(got, want):
+                assert (a.status, a.cost, a.expansions) == (b.status, b.cost, b.expansions)
+                assert np.array_equal(a.path, b.path) and np.array_equal(a.visited, b.visited)
+    assert all(r.visited is None for r in grid.astar_batch(rows[:3]))
+    assert grid.astar_batch(np.zeros((0, 2 * dim), int)) == []
+    with pytest.raises(ValueError, match="queries row 0"):
+        grid.astar_batch([[0] * dim + [99] * dim])
+
+
+def test_bad_arguments_are_named():
+    grid = gridsearch.Grid(np.ones((5, 6), bool))
+    cases = [
+        (lambda: gridsearch.Grid(np.ones(5)), ValueError, "cells must be a 2D or 3D array, got 1 dimension"),
+        (lambda: gridsearch.Grid(np.ones((2, 2, 2, 2))), ValueError, "got 4 dimension"),
+        (lambda: gridsearch.Grid(np.ones((0, 3))), ValueError, r"cells must not be empty, got shape \(0, 3\)"),
+        (lambda: gridsearch.Grid(np.array([["a", "b"]])), TypeError, "bool or real-valued array, got dtype <U1"),
+        (lambda: gridsearch.Grid(np.ones((2, 2), complex)), TypeError, "got dtype complex128"),
+        (lambda: gridsearch.Grid(np.array([[1.0, np.nan], [1, 1]])), ValueError, r"cell \(0, 1\) costs nan"),
+        (lambda: gridsearch.Grid(np.array([[1.0, 1], [-2, 1]])), ValueError, r"cell \(1, 0\) costs -2; a cost must be >= 0"),
+        (lambda: gridsearch.Grid(np.array([[1.0, -np.inf]])), ValueError, r"cell \(0, 1\) costs -inf"),
+        (lambda: gridsearch.Grid(np.ma.masked_array(np.ones((2, 2)))), ValueError, "must not be a masked array"),
+        (lambda: gridsearch.Grid(np.ones((3, 3)), connectivity=6), ValueError, "connectivity must be 4 or 8 for a 2D grid, got 6"),
+        (lambda: gridsearch.Grid(np.ones((3, 3, 3)), connectivity=8), ValueError, "must be 6 or 18 or 26 for a 3D grid"),
+        (lambda: gridsearch.Grid(np.ones((3, 3)), connectivity=True), TypeError, "connectivity must be an integer"),
+        (lambda: gridsearch.Grid(np.ones((3, 3)), cost_model="max"), ValueError, "cost_model must be one of 'enter', 'mean', got 'max'"),
+        (lambda: grid.astar((0, 0, 0), (1, 1)), ValueError, "start must have 2 coordinates, got 3"),
+        (lambda: grid.astar((0, 0), (5, 1)), ValueError, r"goal \(5, 1\) lies outside the grid of shape \(5, 6\)"),
+        (lambda: grid.astar((-1, 0), (1, 1)), ValueError, r"start \(-1, 0\) lies outside"),
+        (lambda: grid.astar((2**40, 0), (1, 1)), ValueError, "lies outside"),
+        (lambda: grid.astar((0.5, 0), (1, 1)), TypeError, "start must hold integers, got 0.5"),
+        (lambda: grid.astar((True, 0), (1, 1)), TypeError, "start must hold integers, got True"),
+        (lambda: grid.astar(3, (1, 1)), TypeError, "start must be a sequence of 2 integers, got int"),
+        (lambda: grid.astar("ab", (1, 1)), TypeError, "start must be a sequence of 2 integers, got str"),
+        (lambda: grid.astar((0, 0), (1, 1), w=0.5), ValueError, "w must be >= 1, got 0.5"),
+        (lambda: grid.astar((0, 0), (1, 1), w=math.nan), ValueError, "w must be >= 1, got nan"),
+        (lambda: grid.astar((0, 0), (1, 1), max_cost=math.nan), ValueError, "max_cost must not be NaN"),
+        (lambda: grid.astar((0, 0), (1, 1), max_expansions=-1), ValueError, "max_expansions must be >= 0, got -1"),
+        (lambda: grid.astar((0, 0), (1, 1), max_expansions=1.5), TypeError, None),
+        (lambda: grid.astar((0, 0), (1, 1), heuristic=np.zeros((6, 5))), ValueError, r"heuristic must have the grid's shape \(5, 6\), got \(6, 5\)"),
+        (lambda: grid.astar((0, 0), (1, 1), heuristic=np.full((5, 6), np.nan)), ValueError, r"heuristic holds NaN at \(0, 0\)"),
+        (lambda: grid.astar_batch([[0, 0, 1, 1]], threads=0), ValueError, "threads must be at least 1"),
+        (lambda: grid.astar_batch([[0, 0, 1, 1]], w=0), ValueError, "w must be >= 1"),
+    ]
+    for call, kind, message in cases:
+        with pytest.raises(kind, match=message):
+            call()
+
+
+def test_searches_release_the_interpreter_lock():
+    # While one thread runs a long search, another keeps running Python code.
+    grid = np.ones((1500, 1500), bool)
+    grid[1::2] = False
+    grid[1::4, -1] = True
+    grid[3::4, 0] = True
+    planner = gridsearch.Grid(grid)
+    done = threading.Event()
+    ticks = 0
+
+    def search():
+        planner.astar((0, 0), (1498, 0))
+        done.set()
+
+    worker = threading.Thread(target=search)
+    worker.start()
+    while not done.is_set():
+        ticks += 1
+    worker.join()
+    assert ticks > 10000
+
+
+CHILD = """
+import signal, time, numpy as np, gridsearch
+signal.signal(signal.SIGINT, signal.default_int_handler)
+grid = np.ones((6000, 6000), bool)
+grid[1::2] = False
+grid[1::4, -1] = True
+grid[3::4, 0] = True
+planner = gridsearch.Grid(grid)
+print("ready", flush=True)
+try:
+    planner.astar((0, 0), (5998, 0))
+    print("finished", flush=True)
+except KeyboardInterrupt:
+    print("interrupted", repr(time.monotonic()), flush=True)
+print("next", planner.astar((0, 0), (0, 2)).cost, flush=True)
+"""
+
+
+def test_ctrl_c_stops_a_long_search():
+    lines, latency = interrupt_child(CHILD)
+    assert latency < (1.0 if os.environ.get("GRIDSEARCH_SANITIZED") == "1" else 0.1), latency
+    assert lines[0] == "next 2.0"
