@@ -8,6 +8,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <utility>
 #include <vector>
 
 namespace gridsearch {
@@ -141,6 +144,78 @@ private:
 
     std::vector<double> f_;
     std::vector<P> p_;
+};
+
+}  // namespace gridsearch
+
+namespace gridsearch {
+
+// A radix heap (Ahuja, Mehlhorn, Orlin and Tarjan, 1990) for the planner's
+// searches whose keys never fall below the last key popped (A* with a
+// consistent estimate, Dijkstra): keys are non-negative doubles, compared as
+// their bit patterns. A key below the last one popped (an ULP of rounding in
+// g + h) is taken as equal to it. Entries of equal key come out last in,
+// first out, so the order is fixed by the pushes alone.
+template <class P>
+class RadixHeap {
+public:
+    bool empty() const { return size_ == 0; }
+    std::size_t size() const { return size_; }
+    void clear() {
+        for (auto& b : b_) b.clear();
+        last_ = 0;
+        size_ = 0;
+        cursor_ = {0, 0};
+    }
+
+    void push(double f, const P& p) {
+        uint64_t k;
+        std::memcpy(&k, &f, sizeof k);
+        if (k < last_) k = last_;
+        b_[bucket(k)].push_back({k, p});
+        ++size_;
+    }
+    // The entry with the smallest key; not const: it may redistribute a bucket.
+    const P& top() {
+        refill();
+        return b_[0].back().p;
+    }
+    void pop() {
+        refill();
+        b_[0].pop_back();
+        --size_;
+    }
+    // Entry k of some fixed order of all entries (read in sequence).
+    const P& at(std::size_t k) const {
+        if (k < cursor_.first) cursor_ = {0, 0};
+        while (k - cursor_.first >= b_[cursor_.second].size()) {
+            cursor_.first += b_[cursor_.second].size();
+            ++cursor_.second;
+        }
+        return b_[cursor_.second][k - cursor_.first].p;
+    }
+
+private:
+    struct Entry {
+        uint64_t key;
+        P p;
+    };
+    int bucket(uint64_t k) const { return k == last_ ? 0 : 64 - __builtin_clzll(k ^ last_); }
+    void refill() {
+        if (!b_[0].empty()) return;
+        int i = 1;
+        while (b_[i].empty()) ++i;
+        uint64_t least = b_[i][0].key;
+        for (const Entry& e : b_[i]) least = e.key < least ? e.key : least;
+        last_ = least;
+        for (const Entry& e : b_[i]) b_[bucket(e.key)].push_back(e);
+        b_[i].clear();
+    }
+
+    std::vector<Entry> b_[65];
+    uint64_t last_ = 0;
+    std::size_t size_ = 0;
+    mutable std::pair<std::size_t, std::size_t> cursor_{0, 0};  // (entries before, bucket)
 };
 
 }  // namespace gridsearch

@@ -267,16 +267,22 @@ private:
     PlanResult<Dim> by_storage(const Cell& s, const Cell& t, const AstarOptions& o, const Term& term,
                                const StopCheck& stop, Workspace& ws) const {
         const Moves moves{&moves_, cost_.data(), o.max_cost};
-        if (count_ >= TILED_FROM) return loop<TiledCells<Dim>>(s, t, o, moves, term, stop, ws);
-        return loop<FlatCells<Dim, true>>(s, t, o, moves, term, stop, ws);
+        // Keys never decrease with w = 1 and the built-in (consistent) estimate.
+        const bool monotone = o.w == 1.0 && !o.heuristic;
+        if (count_ >= TILED_FROM) {
+            if (monotone) return loop<TiledCells<Dim>>(s, t, o, moves, term, stop, ws, ws.radix);
+            return loop<TiledCells<Dim>>(s, t, o, moves, term, stop, ws, ws.open);
+        }
+        if (monotone) return loop<FlatCells<Dim, true>>(s, t, o, moves, term, stop, ws, ws.radix);
+        return loop<FlatCells<Dim, true>>(s, t, o, moves, term, stop, ws, ws.open);
     }
 
-    // Best-first by f = term + g; ties as the heap orders them.
-    template <class Cells, class Moves, class Term>
+    // Best-first by f = term + g, on the open list given (a binary heap, or a
+    // radix heap when keys never decrease).
+    template <class Cells, class Moves, class Term, class Open>
     PlanResult<Dim> loop(const Cell& start, const Cell& goal, const AstarOptions& o, const Moves& moves,
-                         const Term& term, const StopCheck& stop, Workspace& ws) const {
+                         const Term& term, const StopCheck& stop, Workspace& ws, Open& open) const {
         Search<Dim, Cells, Moves> search(view(), count_, start, goal, moves, stop, &ws.cells);
-        FHeap<Node>& open = ws.open;
         open.clear();
         Status status = Status::no_path;
         open.push(term(search.at_start()), search.start_entry());

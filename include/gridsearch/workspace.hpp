@@ -20,6 +20,7 @@ struct Workspace {
 
     FlatStore cells;
     FHeap<Node> open;
+    RadixHeap<Node> radix;  // the planner's open list for monotone keys
     Heap<FocalNode, SinksByKey> focal;
     std::vector<std::pair<double, Node>> carry;
 };
