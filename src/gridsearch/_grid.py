@@ -93,6 +93,7 @@ class Grid:
         native = _planner.Grid2D if array.ndim == 2 else _planner.Grid3D
         self._native = native(array, int(connectivity), bool(corner_cutting), cost_model,
                               bool(use_uniform_step_cost))
+        self._shape: tuple[int, ...] = tuple(self._native.shape)
         self._connectivity = int(connectivity)
         self._corner_cutting = bool(corner_cutting)
         self._cost_model = cost_model
@@ -100,11 +101,11 @@ class Grid:
 
     @property
     def shape(self) -> tuple[int, ...]:
-        return tuple(self._native.shape)
+        return self._shape
 
     @property
     def ndim(self) -> int:
-        return len(self.shape)
+        return len(self._shape)
 
     @property
     def connectivity(self) -> int:
@@ -159,6 +160,11 @@ class Grid:
         return [PathResult(*r) for r in rows]
 
     def _cell(self, value: Any, name: str) -> list[int]:
+        shape = self._shape
+        if type(value) is tuple and len(value) == len(shape):  # the common case, checked quickly
+            out = list(value)
+            if all(type(v) is int and 0 <= v < n for v, n in zip(out, shape)):
+                return out
         if isinstance(value, (str, bytes)) or not hasattr(value, "__len__") and not hasattr(value, "__iter__"):
             raise TypeError(f"{name} must be a sequence of {self.ndim} integers, got {type(value).__name__}")
         items = list(np.asarray(value).ravel()) if isinstance(value, np.ndarray) else list(value)
@@ -172,8 +178,8 @@ class Grid:
                 out.append(operator.index(v))
             except TypeError:
                 raise TypeError(f"{name} must hold integers, got {v!r}") from None
-        if any(not 0 <= v < n for v, n in zip(out, self.shape)):
-            raise ValueError(f"{name} {tuple(out)} lies outside the grid of shape {self.shape}")
+        if any(not 0 <= v < n for v, n in zip(out, shape)):
+            raise ValueError(f"{name} {tuple(out)} lies outside the grid of shape {shape}")
         return out
 
     def _options(self, w: Any, heuristic: Any, max_cost: Any, max_expansions: Any) -> tuple[float, Any, float, int]:
