@@ -1,4 +1,5 @@
-// Plans on a map file from C++: A* and focal search between two cells.
+// Plans on a map file from C++: A* and focal search between two cells, and the
+// planner on the same map with 4 neighbours and with corner-free diagonals.
 //
 //   route MAP START_X START_Y GOAL_X GOAL_Y [W]
 //
@@ -6,6 +7,7 @@
 // '.', 'G' and 'S' are free). Prints, for each search, its cost (17 digits),
 // expansions, path length and the path itself as x,y pairs.
 #include <gridsearch/gridsearch.hpp>
+#include <gridsearch/planner.hpp>
 
 #include <cstdio>
 #include <cstdlib>
@@ -62,6 +64,12 @@ int main(int argc, char** argv) {
         const gridsearch::GridRef grid{map.cells.data(), {map.rows, map.cols}};
         print("astar2D", gridsearch::astar2D(grid, sx, sy, gx, gy));
         print("focal2D", gridsearch::focal2D(grid, sx, sy, gx, gy, w));
+        gridsearch::GridOptions four;
+        four.connectivity = 4;
+        print("Grid4", gridsearch::Grid<2>(grid, four).astar({sx, sy, 0}, {gx, gy, 0}));
+        gridsearch::GridOptions corners;
+        corners.corner_cutting = false;
+        print("Grid8nc", gridsearch::Grid<2>(grid, corners).astar({sx, sy, 0}, {gx, gy, 0}));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "error: %s\n", e.what());
         return 1;

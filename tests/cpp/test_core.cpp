@@ -1,6 +1,7 @@
 // The C++ API on its own, without Python: results, errors, stopping.
 #include <gridsearch/batch.hpp>
 #include <gridsearch/gridsearch.hpp>
+#include <gridsearch/planner.hpp>
 
 #include <algorithm>
 #include <cstdint>
@@ -151,6 +152,66 @@ static void malformed_refs() {
     CHECK(kind([&] { gs::astar2D(huge, 0, 0, 0, 0); }).rfind("invalid_argument: Grid axis 0 has negative", 0) == 0);
 }
 
+// The planner: move sets, corner rule, cost models, limits and its errors.
+static void planner() {
+    // A 3 x 3 room with a wall at (1, 1): the corner rule forbids the diagonal past it.
+    std::vector<uint8_t> cells(9, 1);
+    cells[4] = 0;
+    const gs::GridRef room{cells.data(), {3, 3}};
+    gs::GridOptions o;
+    CHECK(gs::Grid<2>(room, o).astar({0, 1, 0}, {1, 2, 0}).cost == 1.4142135623730951);
+    o.corner_cutting = false;
+    CHECK(gs::Grid<2>(room, o).astar({0, 1, 0}, {1, 2, 0}).cost == 2.0);
+    o = {};
+    o.connectivity = 4;
+    const auto four = gs::Grid<2>(room, o).astar({0, 0, 0}, {2, 2, 0});
+    CHECK(four.cost == 4.0 && four.path.size() == 5 && four.status == gs::Status::found);
+
+    // Costs: enter and mean models on a 1 x 3 strip costing 1, 3, 5.
+    const std::vector<double> strip{1.0, 3.0, 5.0};
+    o = {};
+    CHECK(gs::Grid<2>(gs::MapRef{strip.data(), {1, 3}}, o).astar({0, 0, 0}, {0, 2, 0}).cost == 8.0);
+    CHECK(gs::Grid<2>(gs::MapRef{strip.data(), {1, 3}}, o).astar({0, 2, 0}, {0, 0, 0}).cost == 4.0);
+    o.cost_model = gs::CostModel::mean;
+    CHECK(gs::Grid<2>(gs::MapRef{strip.data(), {1, 3}}, o).astar({0, 0, 0}, {0, 2, 0}).cost == 6.0);
+    CHECK(gs::Grid<2>(gs::MapRef{strip.data(), {1, 3}}, o).astar({0, 2, 0}, {0, 0, 0}).cost == 6.0);
+
+    // 3D, 6 neighbours, and the limits.
+    std::vector<uint8_t> cube(27, 1);
+    o = {};
+    o.connectivity = 6;
+    const gs::Grid<3> g3(gs::GridRef{cube.data(), {3, 3, 3}}, o);
+    CHECK(g3.astar({0, 0, 0}, {2, 2, 2}).cost == 6.0);
+    gs::AstarOptions limits;
+    limits.max_expansions = 2;
+    CHECK(g3.astar({0, 0, 0}, {2, 2, 2}, limits).status == gs::Status::max_expansions);
+    limits = {};
+    limits.max_cost = 5.5;
+    const auto capped = g3.astar({0, 0, 0}, {2, 2, 2}, limits);
+    CHECK(capped.status == gs::Status::max_cost && capped.path.empty() && capped.cost == gs::INF);
+
+    // The planner owns its cells: changing the caller's array changes nothing.
+    cells[4] = 1;
+    const gs::Grid<2> owned(room);
+    cells.assign(9, 0);
+    CHECK(owned.astar({0, 0, 0}, {2, 2, 0}).cost == 2.8284271247461903);
+
+    const std::vector<double> bad{1.0, -1.0};
+    CHECK(error_of([&] { gs::Grid<2>(gs::MapRef{bad.data(), {1, 2}}); }) ==
+          "cell (0, 1) costs -1; a cost must be >= 0 (walkable) or +inf (blocked)");
+    o = {};
+    o.connectivity = 6;
+    CHECK(error_of([&] { gs::Grid<2>(room, o); }) == "connectivity must be 4 or 8 for a 2D grid, got 6");
+    CHECK(error_of([&] { gs::Grid<2>(gs::GridRef{cells.data(), {3, 0}}); }) ==
+          "cells must not be empty, got an axis of length 0");
+    CHECK(error_of([&] { gs::Grid<2>(room).astar({3, 0, 0}, {0, 0, 0}); }) ==
+          "start (3, 0) lies outside the grid of shape (3, 3)");
+    gs::AstarOptions w;
+    w.w = 0.5;
+    CHECK(error_of([&] { gs::Grid<2>(room).astar({0, 0, 0}, {1, 1, 0}, w); }) == "w must be >= 1, got 0.5");
+    CHECK(error_of([] { gs::cost_model_named("max"); }) == "cost_model must be 'enter' or 'mean', got 'max'");
+}
+
 static void stop_check() {
     // A walled-in goal: everything reachable is expanded before the search gives up.
     const int n = 600;
@@ -265,6 +326,7 @@ int main() {
     three_dimensions();
     errors_and_blocked_endpoints();
     malformed_refs();
+    planner();
     stop_check();
     workspace_reuse();
     batch_runner();
