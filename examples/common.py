@@ -193,7 +193,7 @@ def write_png(path: str | Path, rgb: np.ndarray, scale: int = 1) -> None:
 
 
 def draw(out: str | Path, panels: list[dict], legend: list[tuple[str, str, str]], title: str | None = None,
-         inches: float = 4.2) -> None:
+         inches: float = 4.2, columns: int | None = None) -> None:
     """A titled row of panels with a legend, written as PNG with Matplotlib.
 
     Each panel is a dict: "image" (RGB array from render), "title", and
@@ -228,12 +228,13 @@ def draw(out: str | Path, panels: list[dict], legend: list[tuple[str, str, str]]
             handles.append(Line2D([], [], color=colour, linewidth=2.5, label=label))
         else:
             handles.append(Line2D([], [], color=colour, marker=kind, linestyle="none", label=label))
-    fig.legend(handles=handles, loc="lower center", ncol=len(handles), frameon=False, fontsize=10)
+    fig.legend(handles=handles, loc="lower center", ncol=columns or len(handles), frameon=False, fontsize=10)
     top = 1.0
     if title:
         fig.suptitle(title, fontsize=13)
         top = 1.0 - 0.45 / (inches + 1.0)
-    fig.tight_layout(rect=(0, 0.07, 1, top))
+    rows = -(-len(handles) // (columns or len(handles)))
+    fig.tight_layout(rect=(0, 0.05 + 0.035 * rows, 1, top))
     Path(out).parent.mkdir(parents=True, exist_ok=True)
     fig.savefig(out, dpi=110)
     plt.close(fig)

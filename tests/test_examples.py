@@ -64,6 +64,16 @@ def test_guided_focal(tmp_path):
     assert png_shape(tmp_path / "g.png")[0] == 64 * 8
 
 
+def test_costmap(tmp_path):
+    rows = ["." * 30] * 3 + ["." * 10 + "@" * 10 + "." * 10] * 4 + ["." * 30] * 3
+    (tmp_path / "room.map").write_text("type octile\nheight 10\nwidth 30\nmap\n" + "\n".join(rows) + "\n")
+    out = run("costmap.py", tmp_path / "room.map", "--out", tmp_path / "c.png", cwd=tmp_path)
+    lines = {line[:22].strip(): line.split() for line in out.splitlines()}
+    # Both cost models pay for the cells near the wall; the bool map's path does not.
+    assert float(lines["costmap, enter model"][-1]) < float(lines["shortest (bool map)"][-1])
+    assert png_shape(tmp_path / "c.png")[0] > 300
+
+
 def test_voxels(tmp_path):
     out = run("voxels.py", "--size", 16, "--slices", 4, "--out", tmp_path / "v.png", cwd=tmp_path)
     assert "focal3D w=1.5" in out and "z levels [0, 4, 8, 12]" in out
@@ -92,4 +102,15 @@ def test_readme_quick_start(tmp_path):
     proc = subprocess.run([sys.executable, "quick.py"], capture_output=True, text=True, cwd=tmp_path)
     assert proc.returncode == 0, proc.stderr
     promised = next(line[2:] for line in block.splitlines() if line.startswith("# [["))
+    assert proc.stdout.splitlines()[0] == promised
+
+
+def test_readme_planner_example(tmp_path):
+    """The README's planner example runs and prints what its comment says."""
+    readme = (EXAMPLES.parent / "README.md").read_text()
+    block = readme.split("## The planner", 1)[1].split("```python\n", 1)[1].split("```", 1)[0]
+    (tmp_path / "planner.py").write_text(block)
+    proc = subprocess.run([sys.executable, "planner.py"], capture_output=True, text=True, cwd=tmp_path)
+    assert proc.returncode == 0, proc.stderr
+    promised = next(line.split("# ", 1)[1] for line in block.splitlines() if line.startswith("print("))
     assert proc.stdout.splitlines()[0] == promised
