@@ -8,47 +8,66 @@
 #include "cells.hpp"
 #include "grid.hpp"
 #include "move_set.hpp"
+#include "result.hpp"
 
 namespace gridsearch {
 
-// Step cost models: a move of length L from cell a to cell b.
+// Step cost models: a move of length L from cell a to cell b. Models that
+// read costs also tell walkable cells by their cost (finite), which saves a
+// load per neighbour.
 struct UnitSteps {  // every walkable cell costs 1: the step costs L
+    template <int Dim>
+    static bool walkable(const GridView<Dim>& g, const double*, int32_t i) {
+        return g.free(i);
+    }
     static double step(double length, const double*, int32_t, int32_t) { return length; }
 };
 struct EnterSteps {  // L x cost[b]
+    template <int Dim>
+    static bool walkable(const GridView<Dim>&, const double* cost, int32_t i) {
+        return cost[i] != INF;
+    }
     static double step(double length, const double* cost, int32_t, int32_t b) { return length * cost[b]; }
 };
 struct MeanSteps {  // L x (cost[a] + cost[b]) / 2
+    template <int Dim>
+    static bool walkable(const GridView<Dim>&, const double* cost, int32_t i) {
+        return cost[i] != INF;
+    }
     static double step(double length, const double* cost, int32_t a, int32_t b) {
         return length * ((cost[a] + cost[b]) * 0.5);
     }
 };
 
-// NoCorners: a move that changes two or more axes also needs every cell it
-// passes beside to be walkable.
-template <int Dim, class Steps, bool NoCorners>
+// The moves of a connectivity (Count of them, a compile-time trip count) with
+// a step cost model. With `no_corners`, a move that changes two or more axes
+// also needs every cell it passes beside to be walkable. Tentative costs
+// above max_cost are refused.
+template <int Dim, class Steps, int Count>
 struct CostMoves {
     const MoveSet<Dim>* set;
     const double* cost;
     double max_cost;
+    bool no_corners;
     bool pruned = false;  // a tentative cost above max_cost was refused
 
     template <class Fn>
     void operator()(const GridView<Dim>& g, const At& c, Fn&& fn) const {
         bool inside = c.x > 0 && c.x < g.rows - 1 && c.y > 0 && c.y < g.cols - 1;
         if constexpr (Dim == 3) inside = inside && c.z > 0 && c.z < g.depth - 1;
-        for (int32_t k = 0; k < set->count; ++k) {
-            const PlanMove& m = set->move[k];
+        const PlanMove* moves = set->move;
+        for (int k = 0; k < Count; ++k) {
+            const PlanMove& m = moves[k];
             const int32_t nx = c.x + m.d[0], ny = c.y + m.d[1], nz = c.z + m.d[2];
             if (!inside) {
                 if (!in_range(nx, g.rows) || !in_range(ny, g.cols)) continue;
                 if (Dim == 3 && !in_range(nz, g.depth)) continue;
             }
             const int32_t n = c.i + m.offset;
-            if (!g.free(n)) continue;
-            if constexpr (NoCorners) {
+            if (!Steps::walkable(g, cost, n)) continue;
+            if (no_corners && m.sides != 0) {
                 bool clear = true;
-                for (int32_t s = 0; s < m.sides; ++s) clear = clear && g.free(c.i + m.side[s]);
+                for (int32_t s = 0; s < m.sides; ++s) clear = clear && Steps::walkable(g, cost, c.i + m.side[s]);
                 if (!clear) continue;
             }
             fn(nx, ny, nz, n, Steps::step(m.length, cost, c.i, n));

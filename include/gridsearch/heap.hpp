@@ -163,6 +163,7 @@ public:
     std::size_t size() const { return size_; }
     void clear() {
         for (auto& b : b_) b.clear();
+        used_ = 0;
         last_ = 0;
         size_ = 0;
         cursor_ = {0, 0};
@@ -172,7 +173,9 @@ public:
         uint64_t k;
         std::memcpy(&k, &f, sizeof k);
         if (k < last_) k = last_;
-        b_[bucket(k)].push_back({k, p});
+        const int i = bucket(k);
+        b_[i].push_back({k, p});
+        if (i != 0) used_ |= uint64_t(1) << (i - 1);
         ++size_;
     }
     // The entry with the smallest key; not const: it may redistribute a bucket.
@@ -201,18 +204,26 @@ private:
         P p;
     };
     int bucket(uint64_t k) const { return k == last_ ? 0 : 64 - __builtin_clzll(k ^ last_); }
+    // When bucket 0 is empty: the least key of the lowest non-empty bucket
+    // becomes the last key, and that bucket's entries move below it.
     void refill() {
         if (!b_[0].empty()) return;
-        int i = 1;
-        while (b_[i].empty()) ++i;
-        uint64_t least = b_[i][0].key;
-        for (const Entry& e : b_[i]) least = e.key < least ? e.key : least;
+        const int i = 1 + __builtin_ctzll(used_);
+        std::vector<Entry>& from = b_[i];
+        uint64_t least = from[0].key;
+        for (const Entry& e : from) least = e.key < least ? e.key : least;
         last_ = least;
-        for (const Entry& e : b_[i]) b_[bucket(e.key)].push_back(e);
-        b_[i].clear();
+        for (const Entry& e : from) {
+            const int j = bucket(e.key);
+            b_[j].push_back(e);
+            if (j != 0) used_ |= uint64_t(1) << (j - 1);
+        }
+        from.clear();
+        used_ &= ~(uint64_t(1) << (i - 1));
     }
 
     std::vector<Entry> b_[65];
+    uint64_t used_ = 0;  // bit i - 1 set: bucket i holds entries
     uint64_t last_ = 0;
     std::size_t size_ = 0;
     mutable std::pair<std::size_t, std::size_t> cursor_{0, 0};  // (entries before, bucket)

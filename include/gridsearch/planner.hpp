@@ -81,19 +81,26 @@ inline std::string cell_text(const int64_t* c, int dim) {
     return s + ")";
 }
 
-// f = g + scale x distance to the goal (scale = w x the smallest cell cost).
-template <int Dim>
+// f = g + scale x the least move length to the goal (scale = w x the
+// smallest cell cost), for the connectivity Conn.
+template <int Dim, int Conn>
 struct GoalTerm {
-    int connectivity;
     bool uniform;
     Cell goal;
     double scale;
     double operator()(const At& a) const {
-        const double d = move_distance(connectivity, uniform, absdiff(a.x, goal.x), absdiff(a.y, goal.y),
-                                       Dim == 3 ? absdiff(a.z, goal.z) : 0);
-        return scale * d;
+        const int32_t dx = absdiff(a.x, goal.x), dy = absdiff(a.y, goal.y);
+        const int32_t dz = Dim == 3 ? absdiff(a.z, goal.z) : 0;
+        return scale * move_distance(Conn, uniform, dx, dy, dz);
     }
 };
+
+// The open list a term allows: keys never decrease with the built-in estimate
+// and w = 1, so the radix heap serves; any other term takes the binary heap.
+template <class Term>
+inline constexpr bool consistent_term = false;
+template <int Dim, int Conn>
+inline constexpr bool consistent_term<GoalTerm<Dim, Conn>> = true;
 
 }  // namespace planning
 
@@ -196,11 +203,14 @@ public:
             if (free_[s] && free_[t]) r.status = Status::max_cost;
             return r;
         }
-        if (o.heuristic) return by_model(start, goal, o, MapTerm{o.heuristic->data, o.w}, stop, ws);
-        const double scale = o.w * (min_cost_ == INF ? 0.0 : min_cost_);
-        return by_model(start, goal, o,
-                        planning::GoalTerm<Dim>{connectivity_, options_.use_uniform_step_cost, goal, scale}, stop,
-                        ws);
+        if constexpr (Dim == 2) {
+            if (connectivity_ == 4) return with_connectivity<4>(start, goal, o, stop, ws);
+            return with_connectivity<8>(start, goal, o, stop, ws);
+        } else {
+            if (connectivity_ == 6) return with_connectivity<6>(start, goal, o, stop, ws);
+            if (connectivity_ == 18) return with_connectivity<18>(start, goal, o, stop, ws);
+            return with_connectivity<26>(start, goal, o, stop, ws);
+        }
     }
 
 private:
@@ -248,32 +258,37 @@ private:
         return v;
     }
 
-    template <class Term>
-    PlanResult<Dim> by_model(const Cell& s, const Cell& t, const AstarOptions& o, const Term& term,
-                             const StopCheck& stop, Workspace& ws) const {
-        if (unit_) return by_corners<UnitSteps>(s, t, o, term, stop, ws);
-        if (options_.cost_model == CostModel::enter) return by_corners<EnterSteps>(s, t, o, term, stop, ws);
-        return by_corners<MeanSteps>(s, t, o, term, stop, ws);
+    // The term, step model and storage as template parameters: no run-time
+    // branch on them in the loop.
+    template <int Conn>
+    PlanResult<Dim> with_connectivity(const Cell& s, const Cell& t, const AstarOptions& o, const StopCheck& stop,
+                                      Workspace& ws) const {
+        if (o.heuristic) return by_model<Conn>(s, t, o, MapTerm{o.heuristic->data, o.w}, stop, ws);
+        const double scale = o.w * (min_cost_ == INF ? 0.0 : min_cost_);
+        return by_model<Conn>(s, t, o, planning::GoalTerm<Dim, Conn>{options_.use_uniform_step_cost, t, scale}, stop,
+                              ws);
     }
 
-    template <class Steps, class Term>
-    PlanResult<Dim> by_corners(const Cell& s, const Cell& t, const AstarOptions& o, const Term& term,
-                               const StopCheck& stop, Workspace& ws) const {
-        if (options_.corner_cutting) return by_storage<CostMoves<Dim, Steps, false>>(s, t, o, term, stop, ws);
-        return by_storage<CostMoves<Dim, Steps, true>>(s, t, o, term, stop, ws);
+    template <int Conn, class Term>
+    PlanResult<Dim> by_model(const Cell& s, const Cell& t, const AstarOptions& o, const Term& term,
+                             const StopCheck& stop, Workspace& ws) const {
+        if (unit_) return by_storage<CostMoves<Dim, UnitSteps, Conn>>(s, t, o, term, stop, ws);
+        if (options_.cost_model == CostModel::enter)
+            return by_storage<CostMoves<Dim, EnterSteps, Conn>>(s, t, o, term, stop, ws);
+        return by_storage<CostMoves<Dim, MeanSteps, Conn>>(s, t, o, term, stop, ws);
     }
 
     template <class Moves, class Term>
     PlanResult<Dim> by_storage(const Cell& s, const Cell& t, const AstarOptions& o, const Term& term,
                                const StopCheck& stop, Workspace& ws) const {
-        const Moves moves{&moves_, cost_.data(), o.max_cost};
-        // Keys never decrease with w = 1 and the built-in (consistent) estimate.
-        const bool monotone = o.w == 1.0 && !o.heuristic;
-        if (count_ >= TILED_FROM) {
-            if (monotone) return loop<TiledCells<Dim>>(s, t, o, moves, term, stop, ws, ws.radix);
-            return loop<TiledCells<Dim>>(s, t, o, moves, term, stop, ws, ws.open);
+        const Moves moves{&moves_, cost_.data(), o.max_cost, !options_.corner_cutting};
+        if constexpr (planning::consistent_term<Term>) {
+            if (o.w == 1.0) {
+                if (count_ >= TILED_FROM) return loop<TiledCells<Dim>>(s, t, o, moves, term, stop, ws, ws.radix);
+                return loop<FlatCells<Dim, true>>(s, t, o, moves, term, stop, ws, ws.radix);
+            }
         }
-        if (monotone) return loop<FlatCells<Dim, true>>(s, t, o, moves, term, stop, ws, ws.radix);
+        if (count_ >= TILED_FROM) return loop<TiledCells<Dim>>(s, t, o, moves, term, stop, ws, ws.open);
         return loop<FlatCells<Dim, true>>(s, t, o, moves, term, stop, ws, ws.open);
     }
 
