@@ -39,8 +39,8 @@ struct MeanSteps {  // L x (cost[a] + cost[b]) / 2
     }
 };
 
-// The moves of a connectivity (Count of them, a compile-time trip count) with
-// a step cost model. With `no_corners`, a move that changes two or more axes
+// The moves of a connectivity with a step cost model: Count moves, a
+// compile-time trip count, or with Count = 0 as many as the set holds. With `no_corners`, a move that changes two or more axes
 // also needs every cell it passes beside to be walkable. Tentative costs
 // above max_cost are refused.
 template <int Dim, class Steps, int Count>
@@ -56,7 +56,8 @@ struct CostMoves {
         bool inside = c.x > 0 && c.x < g.rows - 1 && c.y > 0 && c.y < g.cols - 1;
         if constexpr (Dim == 3) inside = inside && c.z > 0 && c.z < g.depth - 1;
         const PlanMove* moves = set->move;
-        for (int k = 0; k < Count; ++k) {
+        const int count = Count != 0 ? Count : set->count;
+        for (int k = 0; k < count; ++k) {
             const PlanMove& m = moves[k];
             const int32_t nx = c.x + m.d[0], ny = c.y + m.d[1], nz = c.z + m.d[2];
             if (!inside) {

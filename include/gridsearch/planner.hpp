@@ -82,16 +82,17 @@ inline std::string cell_text(const int64_t* c, int dim) {
 }
 
 // f = g + scale x the least move length to the goal (scale = w x the
-// smallest cell cost), for the connectivity Conn.
+// smallest cell cost), for the connectivity Conn (0: `connectivity`).
 template <int Dim, int Conn>
 struct GoalTerm {
+    int connectivity;
     bool uniform;
     Cell goal;
     double scale;
     double operator()(const At& a) const {
         const int32_t dx = absdiff(a.x, goal.x), dy = absdiff(a.y, goal.y);
         const int32_t dz = Dim == 3 ? absdiff(a.z, goal.z) : 0;
-        return scale * move_distance(Conn, uniform, dx, dy, dz);
+        return scale * move_distance(Conn != 0 ? Conn : connectivity, uniform, dx, dy, dz);
     }
 };
 
@@ -207,9 +208,8 @@ public:
             if (connectivity_ == 4) return with_connectivity<4>(start, goal, o, stop, ws);
             return with_connectivity<8>(start, goal, o, stop, ws);
         } else {
-            if (connectivity_ == 6) return with_connectivity<6>(start, goal, o, stop, ws);
-            if (connectivity_ == 18) return with_connectivity<18>(start, goal, o, stop, ws);
-            return with_connectivity<26>(start, goal, o, stop, ws);
+            // One instance for 6, 18 and 26 neighbours keeps the build small.
+            return with_connectivity<0>(start, goal, o, stop, ws);
         }
     }
 
@@ -265,7 +265,7 @@ private:
                                       Workspace& ws) const {
         if (o.heuristic) return by_model<Conn>(s, t, o, MapTerm{o.heuristic->data, o.w}, stop, ws);
         const double scale = o.w * (min_cost_ == INF ? 0.0 : min_cost_);
-        return by_model<Conn>(s, t, o, planning::GoalTerm<Dim, Conn>{options_.use_uniform_step_cost, t, scale}, stop,
+        return by_model<Conn>(s, t, o, planning::GoalTerm<Dim, Conn>{connectivity_, options_.use_uniform_step_cost, t, scale}, stop,
                               ws);
     }
 
