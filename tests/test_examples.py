@@ -94,23 +94,21 @@ def test_batch_without_dask(tmp_path):
     assert "all results identical to the serial run" in out and "dask" not in out
 
 
-def test_readme_quick_start(tmp_path):
-    """The README's quick start runs and prints what its comment says."""
+def run_readme_block(tmp_path, section: str, promised_after: str) -> None:
+    """Runs the first Python block after `section` in the README; its first
+    output line must be the comment on the line starting with `promised_after`."""
     readme = (EXAMPLES.parent / "README.md").read_text()
-    block = readme.split("## Quick start", 1)[1].split("```python\n", 1)[1].split("```", 1)[0]
-    (tmp_path / "quick.py").write_text(block)
-    proc = subprocess.run([sys.executable, "quick.py"], capture_output=True, text=True, cwd=tmp_path)
+    block = readme.split(section, 1)[1].split("```python\n", 1)[1].split("```", 1)[0]
+    (tmp_path / "block.py").write_text(block)
+    proc = subprocess.run([sys.executable, "block.py"], capture_output=True, text=True, cwd=tmp_path)
     assert proc.returncode == 0, proc.stderr
-    promised = next(line[2:] for line in block.splitlines() if line.startswith("# [["))
+    promised = next(line.split("# ", 1)[1] for line in block.splitlines() if line.startswith(promised_after))
     assert proc.stdout.splitlines()[0] == promised
+
+
+def test_readme_quick_start(tmp_path):
+    run_readme_block(tmp_path, "## Quick start", "# [[")
 
 
 def test_readme_planner_example(tmp_path):
-    """The README's planner example runs and prints what its comment says."""
-    readme = (EXAMPLES.parent / "README.md").read_text()
-    block = readme.split("## The planner", 1)[1].split("```python\n", 1)[1].split("```", 1)[0]
-    (tmp_path / "planner.py").write_text(block)
-    proc = subprocess.run([sys.executable, "planner.py"], capture_output=True, text=True, cwd=tmp_path)
-    assert proc.returncode == 0, proc.stderr
-    promised = next(line.split("# ", 1)[1] for line in block.splitlines() if line.startswith("print("))
-    assert proc.stdout.splitlines()[0] == promised
+    run_readme_block(tmp_path, "## The planner", "print(")

@@ -49,17 +49,10 @@ Result<Dim> astar_loop(const GridView<Dim>& grid, int32_t count, const Cell& sta
     open.push(term(search.at_start()), search.start_entry());
     bool found = false;
     while (!open.empty()) {
-        const Node e = open.top();
-        open.pop();
-        const At c = search.at(e);
-        const auto r = search.cells().ref(c);
-        if (!search.live(r, e)) continue;
-        const double gc = search.g(r);
-        if (search.expand(r, c)) {
+        if (search.step(open, term)) {
             found = true;
             break;
         }
-        search.relax(c, gc, [&](const Node& n, const At& a, double g) { open.push(term(a) + g, n); });
     }
     return search.finish(found, open, ws == nullptr || ws->visited);
 }

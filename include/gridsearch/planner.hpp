@@ -307,17 +307,10 @@ private:
                 status = Status::max_expansions;
                 break;
             }
-            const Node e = open.top();
-            open.pop();
-            const At c = search.at(e);
-            const auto r = search.cells().ref(c);
-            if (!search.live(r, e)) continue;
-            const double gc = search.g(r);
-            if (search.expand(r, c)) {
+            if (search.step(open, term)) {
                 status = Status::found;
                 break;
             }
-            search.relax(c, gc, [&](const Node& n, const At& a, double g) { open.push(term(a) + g, n); });
         }
         if (status == Status::no_path && search.moves().pruned) status = Status::max_cost;
         PlanResult<Dim> r;

@@ -118,6 +118,22 @@ public:
         });
     }
 
+    // One step of best-first search by f = term + g: pops the open list's
+    // top entry and, when it is live, expands its cell and pushes the
+    // improved neighbours. True when that cell is the goal.
+    template <class Open, class Term>
+    bool step(Open& open, const Term& term) {
+        const Node e = open.top();
+        open.pop();
+        const At c = at(e);
+        const Ref r = cells_.ref(c);
+        if (!live(r, e)) return false;
+        const double gc = g(r);
+        if (expand(r, c)) return true;
+        relax(c, gc, [&](const Node& n, const At& a, double g) { open.push(term(a) + g, n); });
+        return false;
+    }
+
     int32_t expansions() const { return expansions_; }
     const Moves& moves() const { return moves_; }
 
