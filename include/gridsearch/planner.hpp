@@ -20,9 +20,11 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "astar.hpp"
+#include "batch.hpp"
 #include "cost_moves.hpp"
 #include "grid.hpp"
 #include "move_set.hpp"
@@ -195,24 +197,30 @@ public:
         check_cell(goal, "goal");
         check_options(o);
         Workspace own;
-        Workspace& ws = workspace != nullptr ? *workspace : own;
-        ws.visited = o.visited;
-        const int32_t s = view_.index(start.x, start.y, start.z), t = view_.index(goal.x, goal.y, goal.z);
-        if (!free_[s] || !free_[t] || o.max_cost < 0.0) {  // nothing to search
-            PlanResult<Dim> r;
-            static_cast<Result<Dim>&>(r) = blocked_result(view_, o.visited);
-            if (free_[s] && free_[t]) r.status = Status::max_cost;
-            return r;
-        }
-        if constexpr (Dim == 2) {
-            if (connectivity_ == 4) return with_connectivity<4>(start, goal, o, stop, ws);
-            return with_connectivity<8>(start, goal, o, stop, ws);
-        } else {
-            // One instance for 6, 18 and 26 neighbours keeps the build small.
-            return with_connectivity<0>(start, goal, o, stop, ws);
-        }
+        return search(start, goal, o, stop, workspace != nullptr ? *workspace : own);
     }
 
+    // astar for every (start, goal) pair, on `threads` threads (see run_batch),
+    // the options checked once; every cell is checked before any search runs.
+    // `interrupted`, asked by the calling thread every few milliseconds, stops
+    // the batch with Interrupted when it answers true.
+    std::vector<PlanResult<Dim>> astar_batch(const std::vector<std::pair<Cell, Cell>>& queries,
+                                             const AstarOptions& o = {}, unsigned threads = 1,
+                                             const StopCheck& interrupted = {}) const {
+        check_options(o);
+        for (const auto& q : queries) {
+            check_cell(q.first, "start");
+            check_cell(q.second, "goal");
+        }
+        std::vector<PlanResult<Dim>> results(queries.size());
+        run_batch(
+            queries.size(), threads, o.visited,
+            [&](std::size_t i, Workspace& ws, const StopCheck& stop) {
+                results[i] = search(queries[i].first, queries[i].second, o, stop, ws);
+            },
+            [&] { return interrupted && interrupted(); });
+        return results;
+    }
 private:
     static std::string number(double v) {
         if (std::isnan(v)) return "nan";
@@ -256,6 +264,26 @@ private:
         GridView<Dim> v = view_;
         v.cells = free_.data();
         return v;
+    }
+
+    // astar after its checks.
+    PlanResult<Dim> search(const Cell& start, const Cell& goal, const AstarOptions& o, const StopCheck& stop,
+                           Workspace& ws) const {
+        ws.visited = o.visited;
+        const int32_t s = view_.index(start.x, start.y, start.z), t = view_.index(goal.x, goal.y, goal.z);
+        if (!free_[s] || !free_[t] || o.max_cost < 0.0) {  // nothing to search
+            PlanResult<Dim> r;
+            static_cast<Result<Dim>&>(r) = blocked_result(view_, o.visited);
+            if (free_[s] && free_[t]) r.status = Status::max_cost;
+            return r;
+        }
+        if constexpr (Dim == 2) {
+            if (connectivity_ == 4) return with_connectivity<4>(start, goal, o, stop, ws);
+            return with_connectivity<8>(start, goal, o, stop, ws);
+        } else {
+            // One instance for 6, 18 and 26 neighbours keeps the build small.
+            return with_connectivity<0>(start, goal, o, stop, ws);
+        }
     }
 
     // The term, step model and storage as template parameters: no run-time

@@ -40,15 +40,13 @@ public:
     int connectivity() const { return grid_.connectivity(); }
     double min_cost() const { return grid_.min_cost(); }
 
-    // One search, without the lock; a workspace from the pool.
+    // One search, without the lock; a workspace from the pool. The Python
+    // class has checked the cells and options already; the core checks again.
     py::tuple astar(const std::vector<int64_t>& start, const std::vector<int64_t>& goal, double w,
                     const py::object& heuristic, double max_cost, int64_t max_expansions, bool visited) {
         const Heuristic h(heuristic);
         const AstarOptions o = options(w, h, max_cost, max_expansions, visited);
         const Cell s = cell(start), t = cell(goal);
-        grid_.check_cell(s, "start");
-        grid_.check_cell(t, "goal");
-        grid_.check_options(o);
         std::unique_ptr<Workspace> ws = take();
         gridsearch::PlanResult<Dim> r;
         gridsearch::binding::without_lock(
@@ -61,20 +59,16 @@ public:
                          int64_t max_expansions, const py::object& threads, bool visited) {
         const Heuristic h(heuristic);
         const AstarOptions o = options(w, h, max_cost, max_expansions, visited);
-        grid_.check_options(o);
-        const auto qs = gridsearch::binding::load_queries<Dim>(queries, grid_.shape().data());
+        const auto rows = gridsearch::binding::load_queries<Dim>(queries, grid_.shape().data());
         const unsigned workers = gridsearch::binding::thread_count(threads);
-        std::vector<gridsearch::PlanResult<Dim>> results(qs.size());
-        gridsearch::binding::without_lock([&](const StopCheck& interrupted) {
-            gridsearch::run_batch(
-                qs.size(), workers, visited,
-                [&](std::size_t i, Workspace& ws, const StopCheck& stop) {
-                    results[i] = grid_.astar(qs[i].start, qs[i].goal, o, stop, &ws);
-                },
-                interrupted);
-        });
-        py::list out(qs.size());
-        for (std::size_t i = 0; i < qs.size(); ++i) out[i] = with_status(std::move(results[i]));
+        std::vector<std::pair<Cell, Cell>> qs;
+        qs.reserve(rows.size());
+        for (const auto& q : rows) qs.emplace_back(q.start, q.goal);
+        std::vector<gridsearch::PlanResult<Dim>> results;
+        gridsearch::binding::without_lock(
+            [&](const StopCheck& interrupted) { results = grid_.astar_batch(qs, o, workers, interrupted); });
+        py::list out(results.size());
+        for (std::size_t i = 0; i < results.size(); ++i) out[i] = with_status(std::move(results[i]));
         return out;
     }
 

@@ -190,6 +190,20 @@ static void planner() {
     const auto capped = g3.astar({0, 0, 0}, {2, 2, 2}, limits);
     CHECK(capped.status == gs::Status::max_cost && capped.path.empty() && capped.cost == gs::INF);
 
+    // A batch gives every pair the single call's result, on any number of threads.
+    const std::vector<std::pair<gs::Cell, gs::Cell>> pairs{
+        {{0, 0, 0}, {2, 2, 2}}, {{2, 2, 2}, {0, 1, 0}}, {{1, 1, 1}, {1, 1, 1}}};
+    for (unsigned threads : {1u, 2u}) {
+        const auto rows = g3.astar_batch(pairs, {}, threads);
+        CHECK(rows.size() == 3);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const auto one = g3.astar(pairs[i].first, pairs[i].second);
+            CHECK(rows[i].cost == one.cost && rows[i].expansions == one.expansions && rows[i].path == one.path);
+        }
+    }
+    CHECK(error_of([&] { g3.astar_batch({{{0, 0, 0}, {0, 0, 3}}}); }) ==
+          "goal (0, 0, 3) lies outside the grid of shape (3, 3, 3)");
+
     // The planner owns its cells: changing the caller's array changes nothing.
     cells[4] = 1;
     const gs::Grid<2> owned(room);
