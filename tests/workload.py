@@ -10,6 +10,7 @@ import numpy as np
 
 import astar
 import focal
+import gridsearch
 
 
 def leak_workload():
@@ -20,6 +21,8 @@ def leak_workload():
     g2[0, 0] = g2[-1, -1] = g3[0, 0, 0] = g3[-1, -1, -1] = True
     h2, h3 = rng.random(g2.shape), rng.random(g3.shape)
     lst = g2.tolist()
+    costs = np.where(g2, 1.0 + 4.0 * h2, np.inf)
+    planner = gridsearch.Grid(costs, corner_cutting=False, cost_model="mean")
     calls = [
         lambda: astar.astar2D(g2, 0, 0, 39, 39),
         lambda: astar.astar2D(lst, 0, 0, 39, 39, True),
@@ -35,8 +38,13 @@ def leak_workload():
         lambda: focal.focal2D(g2, 0, 0, 1, 1, 1.0, "x"),  # NumPy error
         lambda: astar.astar3D(g2, 0, 0, 0, 0, 0, 0),  # rank error
         lambda: astar.astar2D(g2, 0, 0, 1.0, 1),  # conversion error
+        lambda: gridsearch.Grid(g3, connectivity=18).astar((0, 0, 0), (9, 9, 9), visited=True),
+        lambda: planner.astar((0, 0), (39, 39), w=1.5, heuristic=h2, max_expansions=500),
+        lambda: planner.astar_batch([[0, 0, 39, 39], [39, 39, 0, 0]], threads=2, visited=True),
+        lambda: gridsearch.Grid(np.array([[1.0, np.nan]])),  # cost error
+        lambda: planner.astar((0, 0), (40, 0)),  # bounds error
     ]
-    return calls, [g2, g3, h2, h3, lst]
+    return calls, [g2, g3, h2, h3, lst, costs]
 
 
 def run(calls, rounds: int) -> None:
