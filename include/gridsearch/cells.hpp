@@ -60,6 +60,34 @@ struct At {
     int32_t i, x, y, z;
 };
 
+// The coordinates of a linear cell index, by multiplication.
+template <int Dim>
+class Coordinates {
+public:
+    explicit Coordinates(const GridView<Dim>& g)
+        : cols_(static_cast<uint32_t>(g.cols)),
+          depth_(static_cast<uint32_t>(g.depth)),
+          by_plane_(cols_ * depth_),
+          by_depth_(depth_) {}
+
+    At operator()(int32_t i) const {
+        const uint32_t u = static_cast<uint32_t>(i);
+        const uint32_t x = by_plane_(u);
+        if constexpr (Dim == 2) {
+            return {i, static_cast<int32_t>(x), static_cast<int32_t>(u - x * cols_), 0};
+        } else {
+            const uint32_t rest = u - x * cols_ * depth_;
+            const uint32_t y = by_depth_(rest);
+            return {i, static_cast<int32_t>(x), static_cast<int32_t>(y), static_cast<int32_t>(rest - y * depth_)};
+        }
+    }
+
+private:
+    uint32_t cols_, depth_;
+    Divider by_plane_;  // x = i / (cols * depth)
+    Divider by_depth_;  // y = (i mod (cols * depth)) / depth
+};
+
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };

@@ -51,6 +51,10 @@ struct CostMoves {
     bool no_corners;
     bool pruned = false;  // a tentative cost above max_cost was refused
 
+    static constexpr int fixed_count = Count;  // the connectivity fixed at compile time, or 0
+
+    bool walkable(const GridView<Dim>& g, int32_t i) const { return Steps::walkable(g, cost, i); }
+
     template <class Fn>
     void operator()(const GridView<Dim>& g, const At& c, Fn&& fn) const {
         bool inside = c.x > 0 && c.x < g.rows - 1 && c.y > 0 && c.y < g.cols - 1;

@@ -183,6 +183,13 @@ public:
         refill();
         return b_[0].back().p;
     }
+    // The smallest key, as pushed (or the last key popped, for a key pushed below it).
+    double top_key() {
+        refill();
+        double f;
+        std::memcpy(&f, &last_, sizeof f);
+        return f;
+    }
     void pop() {
         refill();
         b_[0].pop_back();

@@ -16,16 +16,19 @@
 
 #include <cmath>
 #include <cstdint>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "astar.hpp"
 #include "batch.hpp"
 #include "cost_moves.hpp"
+#include "field.hpp"
 #include "grid.hpp"
 #include "move_set.hpp"
 #include "result.hpp"
@@ -73,6 +76,11 @@ struct AstarOptions {
     double max_cost = INF;               // cells costing more to reach are not searched
     int64_t max_expansions = -1;         // stop after this many expansions (-1: no limit)
     bool visited = false;                // return the map of expanded cells
+};
+
+struct FieldOptions {
+    bool reverse = false;  // costs from every cell to the origins (else from the origins)
+    double max_cost = INF;  // cells costing more are left at +inf
 };
 
 namespace planning {
@@ -221,7 +229,143 @@ public:
             [&] { return interrupted && interrupted(); });
         return results;
     }
+    // The distance field of `origins` (see field.hpp) into `out`, one value per
+    // cell in C order: the cost of the cheapest path from the nearest origin
+    // to each cell (reverse: from each cell to its nearest origin), +inf where
+    // none costs at most max_cost; 0 at the walkable origins. Blocked origins
+    // are ignored. `open`: a list kept from call to call.
+    void distance_field(const std::vector<Cell>& origins, double* out, const FieldOptions& o = {},
+                        const StopCheck& stop = {}, RadixHeap<int32_t>* open = nullptr) const {
+        check_field_options(o);
+        const std::vector<int32_t> at = origin_indices(origins);
+        RadixHeap<int32_t> own;
+        fill_field(at, out, o, stop, open != nullptr ? *open : own);
+    }
+    std::vector<double> distance_field(const std::vector<Cell>& origins, const FieldOptions& o = {},
+                                       const StopCheck& stop = {}) const {
+        std::vector<double> out(static_cast<std::size_t>(count_));
+        distance_field(origins, out.data(), o, stop);
+        return out;
+    }
+
+    // distance_field for every origin set, field k at out + k x cells, on
+    // `threads` threads (see astar_batch).
+    void distance_field_batch(const std::vector<std::vector<Cell>>& sets, double* out, const FieldOptions& o = {},
+                              unsigned threads = 1, const StopCheck& interrupted = {}) const {
+        check_field_options(o);
+        std::vector<std::vector<int32_t>> at;
+        at.reserve(sets.size());
+        for (const auto& set : sets) at.push_back(origin_indices(set));
+        run_batch(
+            sets.size(), threads, false,
+            [&](std::size_t i, Workspace& ws, const StopCheck& stop) {
+                fill_field(at[i], out + i * static_cast<std::size_t>(count_), o, stop, ws.field);
+            },
+            [&] { return interrupted && interrupted(); });
+    }
+
+    // The cell a move from `from` leads to that minimises step cost + field
+    // value (ties to the first move in move order): the next step toward the
+    // origins of a reversed field. `from` itself when its value is 0 or no
+    // move leads to a finite value.
+    Cell next_step(const double* field, const Cell& from) const {
+        check_cell(from, "cell");
+        const int32_t i = view_.index(from.x, from.y, from.z);
+        if (!(field[i] > 0.0) || !free_[static_cast<std::size_t>(i)]) return from;
+        const int32_t n = with_moves<false>(INF, [&](const auto& moves) {
+            return downhill(view(), moves, field, Coordinates<Dim>(view_)(i));
+        });
+        if (n < 0) return from;
+        const At a = Coordinates<Dim>(view_)(n);
+        return {a.x, a.y, a.z};
+    }
+
+    // The path from `start` down a reversed field: next_step until a cell of
+    // value 0. Throws std::invalid_argument when start's value is not finite,
+    // or the steps stop short of 0 or go round in a loop.
+    std::vector<Cell> descend(const double* field, const Cell& start) const {
+        check_cell(start, "start");
+        int32_t i = view_.index(start.x, start.y, start.z);
+        if (!(field[i] >= 0.0 && field[i] < INF))
+            throw std::invalid_argument("start " + cell_text(start) + " has field value " + number(field[i]) +
+                                        "; it must be finite and >= 0");
+        std::vector<Cell> path{start};
+        const Coordinates<Dim> at(view_);
+        with_moves<false>(INF, [&](const auto& moves) {
+            while (field[i] != 0.0) {
+                const int32_t n = free_[static_cast<std::size_t>(i)] ? downhill(view(), moves, field, at(i)) : -1;
+                if (n < 0)
+                    throw std::invalid_argument("the field leads nowhere from " + cell_text(path.back()) +
+                                                ": no move reaches a finite value");
+                if (path.size() > static_cast<std::size_t>(count_))
+                    throw std::invalid_argument("the field goes round in a loop from start " + cell_text(start));
+                const At a = at(n);
+                path.push_back({a.x, a.y, a.z});
+                i = n;
+            }
+            return 0;
+        });
+        return path;
+    }
+
 private:
+    std::string cell_text(const Cell& c) const {
+        const int64_t v[3] = {c.x, c.y, c.z};
+        return planning::cell_text(v, Dim);
+    }
+
+    void check_field_options(const FieldOptions& o) const {
+        if (std::isnan(o.max_cost)) throw std::invalid_argument("max_cost must not be NaN");
+    }
+
+    std::vector<int32_t> origin_indices(const std::vector<Cell>& origins) const {
+        std::vector<int32_t> at;
+        at.reserve(origins.size());
+        for (const Cell& c : origins) {
+            check_cell(c, "origin");
+            at.push_back(view_.index(c.x, c.y, c.z));
+        }
+        return at;
+    }
+
+    void fill_field(const std::vector<int32_t>& origins, double* out, const FieldOptions& o, const StopCheck& stop,
+                    RadixHeap<int32_t>& open) const {
+        std::fill(out, out + count_, INF);
+        if (o.max_cost < 0.0) return;
+        auto grow = [&](auto moves) {
+            grow_field(view(), moves, origins, out, open, stop);
+            return 0;
+        };
+        if (o.reverse)
+            with_moves<true>(o.max_cost, grow);
+        else
+            with_moves<false>(o.max_cost, grow);
+    }
+
+    // Calls fn(moves) with the move policy of this grid's connectivity, step
+    // model and corner rule, the connectivity and model as template
+    // parameters (no run-time branch on them in a loop). Reverse: the step
+    // model seen from the other end.
+    template <bool Reverse, class Fn>
+    decltype(auto) with_moves(double max_cost, Fn&& fn) const {
+        if constexpr (Dim == 2) {
+            if (connectivity_ == 4) return by_steps<Reverse, 4>(max_cost, fn);
+            return by_steps<Reverse, 8>(max_cost, fn);
+        } else {
+            // One instance for 6, 18 and 26 neighbours keeps the build small.
+            return by_steps<Reverse, 0>(max_cost, fn);
+        }
+    }
+    template <bool Reverse, int Conn, class Fn>
+    decltype(auto) by_steps(double max_cost, Fn& fn) const {
+        const bool no_corners = !options_.corner_cutting;
+        if (unit_) return fn(CostMoves<Dim, UnitSteps, Conn>{&moves_, cost_.data(), max_cost, no_corners});
+        if (options_.cost_model == CostModel::mean)
+            return fn(CostMoves<Dim, MeanSteps, Conn>{&moves_, cost_.data(), max_cost, no_corners});
+        using Enter = std::conditional_t<Reverse, Reversed<EnterSteps>, EnterSteps>;
+        return fn(CostMoves<Dim, Enter, Conn>{&moves_, cost_.data(), max_cost, no_corners});
+    }
+
     static std::string number(double v) {
         if (std::isnan(v)) return "nan";
         if (std::isinf(v)) return v > 0 ? "inf" : "-inf";
@@ -277,39 +421,19 @@ private:
             if (free_[s] && free_[t]) r.status = Status::max_cost;
             return r;
         }
-        if constexpr (Dim == 2) {
-            if (connectivity_ == 4) return with_connectivity<4>(start, goal, o, stop, ws);
-            return with_connectivity<8>(start, goal, o, stop, ws);
-        } else {
-            // One instance for 6, 18 and 26 neighbours keeps the build small.
-            return with_connectivity<0>(start, goal, o, stop, ws);
-        }
+        return with_moves<false>(o.max_cost, [&](const auto& moves) {
+            constexpr int Conn = std::decay_t<decltype(moves)>::fixed_count;
+            if (o.heuristic) return by_storage(start, goal, o, moves, MapTerm{o.heuristic->data, o.w}, stop, ws);
+            const double scale = o.w * (min_cost_ == INF ? 0.0 : min_cost_);
+            const planning::GoalTerm<Dim, Conn> term{connectivity_, options_.use_uniform_step_cost, goal, scale};
+            return by_storage(start, goal, o, moves, term, stop, ws);
+        });
     }
 
-    // The term, step model and storage as template parameters: no run-time
-    // branch on them in the loop.
-    template <int Conn>
-    PlanResult<Dim> with_connectivity(const Cell& s, const Cell& t, const AstarOptions& o, const StopCheck& stop,
-                                      Workspace& ws) const {
-        if (o.heuristic) return by_model<Conn>(s, t, o, MapTerm{o.heuristic->data, o.w}, stop, ws);
-        const double scale = o.w * (min_cost_ == INF ? 0.0 : min_cost_);
-        return by_model<Conn>(s, t, o, planning::GoalTerm<Dim, Conn>{connectivity_, options_.use_uniform_step_cost, t, scale}, stop,
-                              ws);
-    }
-
-    template <int Conn, class Term>
-    PlanResult<Dim> by_model(const Cell& s, const Cell& t, const AstarOptions& o, const Term& term,
-                             const StopCheck& stop, Workspace& ws) const {
-        if (unit_) return by_storage<CostMoves<Dim, UnitSteps, Conn>>(s, t, o, term, stop, ws);
-        if (options_.cost_model == CostModel::enter)
-            return by_storage<CostMoves<Dim, EnterSteps, Conn>>(s, t, o, term, stop, ws);
-        return by_storage<CostMoves<Dim, MeanSteps, Conn>>(s, t, o, term, stop, ws);
-    }
-
+    // The open list and per-cell storage for a search.
     template <class Moves, class Term>
-    PlanResult<Dim> by_storage(const Cell& s, const Cell& t, const AstarOptions& o, const Term& term,
-                               const StopCheck& stop, Workspace& ws) const {
-        const Moves moves{&moves_, cost_.data(), o.max_cost, !options_.corner_cutting};
+    PlanResult<Dim> by_storage(const Cell& s, const Cell& t, const AstarOptions& o, const Moves& moves,
+                               const Term& term, const StopCheck& stop, Workspace& ws) const {
         if constexpr (planning::consistent_term<Term>) {
             if (o.w == 1.0) {
                 if (count_ >= TILED_FROM) return loop<TiledCells<Dim>>(s, t, o, moves, term, stop, ws, ws.radix);

@@ -48,8 +48,7 @@ public:
           s_(grid.index(start.x, start.y, start.z)),
           t_(grid.index(goal.x, goal.y, goal.z)),
           moves_(moves),
-          by_plane_(static_cast<uint32_t>(grid.cols) * static_cast<uint32_t>(grid.depth)),
-          by_depth_(static_cast<uint32_t>(grid.depth)),
+          coords_(grid),
           poll_(stop) {
         start_stamp_ = cells_.reach(at_start(), 0.0, -1);
     }
@@ -61,18 +60,7 @@ public:
     Node start_entry() const { return {s_, start_stamp_}; }
 
     // The coordinates of a linear cell index.
-    At at(int32_t i) const {
-        const uint32_t u = static_cast<uint32_t>(i);
-        const uint32_t x = by_plane_(u);
-        if constexpr (Dim == 2) {
-            return {i, static_cast<int32_t>(x), static_cast<int32_t>(u - x * static_cast<uint32_t>(grid_.cols)), 0};
-        } else {
-            const uint32_t rest = u - x * static_cast<uint32_t>(grid_.cols) * static_cast<uint32_t>(grid_.depth);
-            const uint32_t y = by_depth_(rest);
-            return {i, static_cast<int32_t>(x), static_cast<int32_t>(y),
-                    static_cast<int32_t>(rest - y * static_cast<uint32_t>(grid_.depth))};
-        }
-    }
+    At at(int32_t i) const { return coords_(i); }
     // The cell of a record (open or FOCAL entry).
     template <class E>
     At at(const E& e) const {
@@ -162,8 +150,7 @@ private:
     int32_t t_;
     Moves moves_;
     uint32_t start_stamp_ = 0;
-    Divider by_plane_;  // x = i / (cols * depth)
-    Divider by_depth_;  // y = (i mod (cols * depth)) / depth
+    Coordinates<Dim> coords_;
     int32_t expansions_ = 0;
     StopPoll poll_;
 };

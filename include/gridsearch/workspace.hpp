@@ -21,6 +21,7 @@ struct Workspace {
     FlatStore cells;
     FHeap<Node> open;
     RadixHeap<Node> radix;  // the planner's open list for monotone keys
+    RadixHeap<int32_t> field;  // the open list of distance fields
     Heap<FocalNode, SinksByKey> focal;
     std::vector<std::pair<double, Node>> carry;
 };

@@ -24,6 +24,8 @@ namespace {
 
 using CostArray = gridsearch::binding::ValueArray;
 using BoolArray = py::array_t<bool, py::array::c_style | py::array::forcecast>;
+using IndexArray =
+    py::array_t<int64_t, py::array::c_style | py::array::forcecast | py::detail::npy_api::NPY_ARRAY_ALIGNED_>;
 
 template <int Dim>
 class Planner {
@@ -72,7 +74,74 @@ public:
         return out;
     }
 
+    // The Python class has checked the arrays: origins (K, Dim) int64 in the
+    // grid, field of the grid's shape.
+    py::array_t<double> distance_field(const IndexArray& origins, bool reverse, double max_cost) {
+        const std::vector<Cell> cells = cells_of(origins);
+        py::array_t<double> out(grid_shape());
+        double* data = out.mutable_data();
+        const gridsearch::FieldOptions o{reverse, max_cost};
+        std::unique_ptr<Workspace> ws = take();
+        gridsearch::binding::without_lock(
+            [&](const StopCheck& stop) { grid_.distance_field(cells, data, o, stop, &ws->field); });
+        give(std::move(ws));
+        return out;
+    }
+
+    py::array_t<double> distance_field_batch(const std::vector<IndexArray>& sets, bool reverse, double max_cost,
+                                             const py::object& threads) {
+        std::vector<std::vector<Cell>> cells;
+        cells.reserve(sets.size());
+        for (const auto& set : sets) cells.push_back(cells_of(set));
+        const unsigned workers = gridsearch::binding::thread_count(threads);
+        std::vector<py::ssize_t> shape{static_cast<py::ssize_t>(sets.size())};
+        for (py::ssize_t n : grid_shape()) shape.push_back(n);
+        py::array_t<double> out(shape);
+        double* data = out.mutable_data();
+        const gridsearch::FieldOptions o{reverse, max_cost};
+        gridsearch::binding::without_lock([&](const StopCheck& interrupted) {
+            grid_.distance_field_batch(cells, data, o, workers, interrupted);
+        });
+        return out;
+    }
+
+    // Short walks over the caller's field, with the lock held.
+    py::array_t<int32_t> descend(const CostArray& field, const std::vector<int64_t>& start) const {
+        const std::vector<Cell> path = grid_.descend(field.data(), cell(start));
+        return cells_array(path);
+    }
+
+    py::array_t<int32_t> next_steps(const CostArray& field, const IndexArray& from) const {
+        std::vector<Cell> next = cells_of(from);
+        for (Cell& c : next) c = grid_.next_step(field.data(), c);
+        return cells_array(next);
+    }
+
 private:
+    std::vector<py::ssize_t> grid_shape() const {
+        return std::vector<py::ssize_t>(grid_.shape().begin(), grid_.shape().end());
+    }
+
+    static std::vector<Cell> cells_of(const IndexArray& a) {
+        std::vector<Cell> cells(static_cast<std::size_t>(a.shape(0)));
+        const int64_t* v = a.data();
+        for (std::size_t k = 0; k < cells.size(); ++k, v += Dim)
+            cells[k] = Cell{static_cast<int32_t>(v[0]), static_cast<int32_t>(v[1]),
+                            Dim == 3 ? static_cast<int32_t>(v[2]) : 0};
+        return cells;
+    }
+
+    static py::array_t<int32_t> cells_array(const std::vector<Cell>& cells) {
+        py::array_t<int32_t> out({static_cast<py::ssize_t>(cells.size()), static_cast<py::ssize_t>(Dim)});
+        int32_t* p = out.mutable_data();
+        for (const Cell& c : cells) {
+            *p++ = c.x;
+            *p++ = c.y;
+            if (Dim == 3) *p++ = c.z;
+        }
+        return out;
+    }
+
     // A heuristic map of the grid's shape, copied: the search runs without the
     // lock and must not read an array another thread may change or free.
     struct Heuristic {
@@ -147,7 +216,12 @@ void define(py::module_& m, const char* name) {
         .def("astar", &Planner<Dim>::astar, "start"_a, "goal"_a, "w"_a, "heuristic"_a, "max_cost"_a,
              "max_expansions"_a, "visited"_a)
         .def("astar_batch", &Planner<Dim>::astar_batch, "queries"_a, "w"_a, "heuristic"_a, "max_cost"_a,
-             "max_expansions"_a, "threads"_a, "visited"_a);
+             "max_expansions"_a, "threads"_a, "visited"_a)
+        .def("distance_field", &Planner<Dim>::distance_field, "origins"_a, "reverse"_a, "max_cost"_a)
+        .def("distance_field_batch", &Planner<Dim>::distance_field_batch, "origin_sets"_a, "reverse"_a,
+             "max_cost"_a, "threads"_a)
+        .def("descend", &Planner<Dim>::descend, "field"_a, "start"_a)
+        .def("next_steps", &Planner<Dim>::next_steps, "field"_a, "cells"_a);
 }
 
 }  // namespace

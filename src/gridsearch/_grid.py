@@ -159,6 +159,98 @@ class Grid:
         rows = self._native.astar_batch(queries, *args, threads, bool(visited))
         return [PathResult(*r) for r in rows]
 
+    def distance_field(self, origins: npt.ArrayLike, *, reverse: bool = False,
+                       max_cost: float = math.inf) -> npt.NDArray[np.float64]:
+        """The cost of the cheapest path from the nearest origin to every cell
+        (reverse=True: from every cell to its nearest origin, which is what
+        `descend`, `next_steps` and a heuristic need; the two differ only with
+        cost_model="enter"), as a float64 array of the grid's shape: 0 at the
+        origins, inf where no origin is reachable within max_cost.
+
+        origins: one cell, an (K, ndim) integer array of cells, or a bool mask
+        of the grid's shape. Origins on blocked cells are ignored; with none
+        left every value is inf. Runs without the interpreter lock.
+        """
+        cells = self._cells(origins, "origins", mask=True)
+        return self._native.distance_field(cells, bool(reverse), self._max_cost(max_cost))
+
+    def distance_field_batch(self, origin_sets: Any, *, reverse: bool = False, max_cost: float = math.inf,
+                             threads: int | None = None) -> npt.NDArray[np.float64]:
+        """`distance_field` for every item of a sequence of origin sets (each as
+        `origins` there), on native threads without the interpreter lock: a
+        float64 array of shape (N, *grid.shape), field k for origin set k."""
+        if isinstance(origin_sets, (str, bytes)) or not hasattr(origin_sets, "__iter__"):
+            raise TypeError(f"origin_sets must be a sequence of origin sets, got {type(origin_sets).__name__}")
+        sets = [self._cells(o, f"origin_sets[{k}]", mask=True) for k, o in enumerate(origin_sets)]
+        return self._native.distance_field_batch(sets, bool(reverse), self._max_cost(max_cost), threads)
+
+    def descend(self, field: npt.ArrayLike, start: Any) -> npt.NDArray[np.int32]:
+        """The path from start down a field from `distance_field(...,
+        reverse=True)`: at every step the move minimising step cost + the field
+        value of the cell it enters (ties to the first move in move order),
+        until a cell of value 0 (an origin, or a cell from which an origin
+        costs nothing more). An int32 (N, ndim) array; its cost equals
+        field[start] up to rounding. ValueError when field[start] is not
+        finite, or the field does not lead down to 0 from start."""
+        values = self._field(field)
+        return self._native.descend(values, self._cell(start, "start"))
+
+    def next_steps(self, field: npt.ArrayLike, cells: npt.ArrayLike) -> npt.NDArray[np.int32]:
+        """The next cell of `descend` from each of many cells at once (the
+        per-frame call of a flow field): an (M, ndim) integer array in, an
+        int32 (M, ndim) array out (one cell in, one out). A cell at value 0,
+        blocked, or with no move to a finite value stays where it is."""
+        values = self._field(field)
+        one = np.ndim(cells) == 1
+        out = self._native.next_steps(values, self._cells(cells, "cells", mask=False))
+        return out[0] if one else out
+
+    def _max_cost(self, max_cost: Any) -> float:
+        value = float(max_cost)
+        if math.isnan(value):
+            raise ValueError("max_cost must not be NaN")
+        return value
+
+    def _field(self, field: Any) -> npt.NDArray[np.float64]:
+        if isinstance(field, np.ma.MaskedArray):
+            raise ValueError("field must not be a masked array")
+        array = np.asarray(field)
+        if array.dtype.kind not in "biuf":
+            raise TypeError(f"field must be a real-valued array, got dtype {array.dtype}")
+        if array.shape != self._shape:
+            raise ValueError(f"field must have the grid's shape {self._shape}, got {array.shape}")
+        return np.ascontiguousarray(array, dtype=np.float64)
+
+    def _cells(self, value: Any, name: str, *, mask: bool) -> npt.NDArray[np.int64]:
+        """One cell or an (K, ndim) integer array of cells, checked; with
+        `mask`, also a bool array of the grid's shape (its True cells)."""
+        if isinstance(value, np.ma.MaskedArray):
+            raise ValueError(f"{name} must not be a masked array")
+        array = np.asarray(value)
+        ndim = self.ndim
+        if array.dtype.kind == "b":
+            if not mask:
+                raise TypeError(f"{name} must hold integers, got dtype bool")
+            if array.shape != self._shape:
+                raise ValueError(f"{name}: a bool mask must have the grid's shape {self._shape}, got {array.shape}")
+            return np.argwhere(array).astype(np.int64)
+        if array.size == 0 and array.ndim <= 2 and array.shape[-1:] in ((0,), (ndim,)):
+            return np.empty((0, ndim), dtype=np.int64)
+        if array.dtype.kind not in "iu":
+            raise TypeError(f"{name} must hold integers, got dtype {array.dtype}")
+        if array.ndim == 1:
+            array = array.reshape(1, -1)
+        if array.ndim != 2 or array.shape[1] != ndim:
+            raise ValueError(f"{name} must be one cell of {ndim} integers or an (K, {ndim}) array of cells, "
+                             f"got shape {np.shape(value)}")
+        outside = ((array < 0) | (array >= np.array(self._shape, dtype=np.uint64 if array.dtype.kind == "u"
+                                                    else np.int64))).any(axis=1)
+        if outside.any():
+            k = int(np.argmax(outside))
+            row = tuple(int(v) for v in array[k])
+            raise ValueError(f"{name} row {k} {row} lies outside the grid of shape {self._shape}")
+        return np.ascontiguousarray(array, dtype=np.int64)
+
     def _cell(self, value: Any, name: str) -> list[int]:
         shape = self._shape
         if type(value) is tuple and len(value) == len(shape):  # the common case, checked quickly

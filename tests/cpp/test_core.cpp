@@ -226,6 +226,43 @@ static void planner() {
     CHECK(error_of([] { gs::cost_model_named("max"); }) == "cost_model must be 'enter' or 'mean', got 'max'");
 }
 
+// Distance fields: both directions of the enter model, limits, descending, batches.
+static void fields() {
+    // A 1 x 4 strip costing 1, 3, 5, 7, origin at the left end.
+    const std::vector<double> strip{1.0, 3.0, 5.0, 7.0};
+    const gs::Grid<2> g(gs::MapRef{strip.data(), {1, 4}});
+    CHECK((g.distance_field({{0, 0, 0}}) == std::vector<double>{0.0, 3.0, 8.0, 15.0}));
+    gs::FieldOptions back;
+    back.reverse = true;
+    const std::vector<double> to = g.distance_field({{0, 0, 0}}, back);
+    CHECK((to == std::vector<double>{0.0, 1.0, 4.0, 9.0}));
+    const auto path = g.descend(to.data(), {0, 3, 0});
+    CHECK(path.size() == 4 && path[3].y == 0);
+    CHECK(g.next_step(to.data(), {0, 2, 0}).y == 1 && g.next_step(to.data(), {0, 0, 0}).y == 0);
+    back.max_cost = 4.0;
+    CHECK((g.distance_field({{0, 0, 0}}, back) == std::vector<double>{0.0, 1.0, 4.0, gs::INF}));
+    // Several origins: the nearest wins; a blocked origin counts for nothing.
+    const std::vector<double> walls{1.0, gs::INF, 1.0, 1.0};
+    const gs::Grid<2> w(gs::MapRef{walls.data(), {1, 4}});
+    CHECK((w.distance_field({{0, 3, 0}, {0, 1, 0}}) == std::vector<double>{gs::INF, gs::INF, 1.0, 0.0}));
+    CHECK(error_of([&] { w.descend(w.distance_field({{0, 3, 0}}).data(), {0, 0, 0}); }) ==
+          "start (0, 0) has field value inf; it must be finite and >= 0");
+    CHECK(error_of([&] { w.distance_field({{0, 4, 0}}); }) == "origin (0, 4) lies outside the grid of shape (1, 4)");
+    // A batch equals the single fields, on any number of threads.
+    std::vector<uint8_t> cube(27, 1);
+    cube[13] = 0;
+    const gs::Grid<3> g3(gs::GridRef{cube.data(), {3, 3, 3}});
+    const std::vector<std::vector<gs::Cell>> sets{{{0, 0, 0}}, {{2, 2, 2}, {0, 2, 0}}, {}};
+    for (unsigned threads : {1u, 2u}) {
+        std::vector<double> out(3 * 27);
+        g3.distance_field_batch(sets, out.data(), {}, threads);
+        for (std::size_t k = 0; k < sets.size(); ++k)
+            CHECK(std::equal(out.begin() + 27 * k, out.begin() + 27 * (k + 1), g3.distance_field(sets[k]).begin()));
+    }
+    // Around the blocked centre: a space diagonal, a plane diagonal and a straight step.
+    CHECK(g3.distance_field(sets[0])[26] == 1.0 + 1.4142135623730951 + 1.7320508075688772);
+}
+
 static void stop_check() {
     // A walled-in goal: everything reachable is expanded before the search gives up.
     const int n = 600;
@@ -341,6 +378,7 @@ int main() {
     errors_and_blocked_endpoints();
     malformed_refs();
     planner();
+    fields();
     stop_check();
     workspace_reuse();
     batch_runner();
