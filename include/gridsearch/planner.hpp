@@ -330,7 +330,13 @@ private:
 
     void fill_field(const std::vector<int32_t>& origins, double* out, const FieldOptions& o, const StopCheck& stop,
                     RadixHeap<int32_t>& open) const {
-        std::fill(out, out + count_, INF);
+        // Filled in blocks with a stop check between them: a fresh field of
+        // many cells takes a while to fault in.
+        constexpr int32_t BLOCK = int32_t(1) << 20;
+        for (int32_t i = 0; i < count_; i += BLOCK) {
+            if (i != 0 && stop && stop()) throw Interrupted();
+            std::fill(out + i, out + std::min(count_, i + BLOCK), INF);
+        }
         if (o.max_cost < 0.0) return;
         auto grow = [&](auto moves) {
             grow_field(view(), moves, origins, out, open, stop);
