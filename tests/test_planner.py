@@ -224,3 +224,51 @@ def test_ctrl_c_stops_a_long_search():
     lines, latency = interrupt_child(CHILD)
     assert latency < (1.0 if os.environ.get("GRIDSEARCH_SANITIZED") == "1" else 0.1), latency
     assert lines[0] == "next 2.0"
+
+
+@pytest.mark.parametrize("dim", [2, 3])
+def test_several_goals_give_the_cheapest_of_them(dim):
+    rng = np.random.default_rng(30 + dim)
+    for case in range(30 if dim == 2 else 12):
+        shape = tuple(int(v) for v in rng.integers(3, 16 if dim == 2 else 7, dim))
+        cost = random_costs(rng, shape, rng.uniform(0, 0.3))
+        if not np.isfinite(cost).any():
+            continue
+        start, _ = free_cells(rng, cost)
+        k = (2, 3, 12)[case % 3]  # 12: the estimate of the box around the goals
+        goals = rng.integers(0, shape, (k, dim))
+        connectivity = CONNECTIVITY[dim][case % len(CONNECTIVITY[dim])]
+        model = ("enter", "mean")[case % 2]
+        grid = gridsearch.Grid(cost, connectivity=connectivity, cost_model=model, corner_cutting=case % 4 != 1)
+        _, dist = oracle(cost, start, start, connectivity, case % 4 != 1, model, False)
+        want = min(dist[tuple(t)] if np.isfinite(cost[tuple(t)]) else np.inf for t in goals)
+        r = grid.astar(start, goals)
+        assert r.cost == pytest.approx(want, rel=1e-12, abs=0), (case, start, goals.tolist())
+        if math.isfinite(want):
+            end = tuple(int(v) for v in r.path[-1])
+            assert end in {tuple(int(v) for v in t) for t in goals} and r.cost == pytest.approx(dist[end], rel=1e-12)
+            check_path(r, cost, start, end, connectivity, case % 4 != 1, model, False)
+            assert grid.astar(start, goals, w=2).cost <= 2 * want * (1 + 1e-12)
+        else:
+            assert r.status == "no_path"
+
+
+def test_several_goals_edge_cases():
+    cost = np.ones((5, 9))
+    cost[:, 4] = np.inf
+    cost[2, 4] = 1.0
+    grid = gridsearch.Grid(cost)
+    # Blocked goals count for nothing; the start may be one of the goals.
+    assert grid.astar((2, 0), [(0, 4), (2, 8)]).path[-1].tolist() == [2, 8]
+    assert grid.astar((2, 0), [(2, 8), (2, 0)]).cost == 0
+    assert grid.astar((2, 0), [(0, 4), (4, 4)]).status == "no_path"
+    # The field toward the goals as the heuristic.
+    goals = np.array([(0, 8), (4, 8)])
+    field = grid.distance_field(goals, reverse=True)
+    assert grid.astar((2, 0), goals, heuristic=field).cost == grid.astar((2, 0), goals).cost == field[2, 0]
+    with pytest.raises(ValueError, match="goal must hold at least one cell"):
+        grid.astar((0, 0), np.empty((0, 2), int))
+    with pytest.raises(ValueError, match=r"goal row 1 \(5, 0\) lies outside the grid of shape \(5, 9\)"):
+        grid.astar((0, 0), [(0, 1), (5, 0)])
+    with pytest.raises(ValueError, match=r"goal must be one cell of 2 integers or an \(K, 2\) array"):
+        grid.astar((0, 0), [(0, 1, 2)])

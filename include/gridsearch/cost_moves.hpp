@@ -57,6 +57,13 @@ struct CostMoves {
 
     template <class Fn>
     void operator()(const GridView<Dim>& g, const At& c, Fn&& fn) const {
+        each(g, c, [](int32_t) { return false; }, fn);
+    }
+
+    // The same, but a move into a cell n for which skip(n) is true is passed
+    // over before its cells are read (a test on state the caller holds).
+    template <class Skip, class Fn>
+    void each(const GridView<Dim>& g, const At& c, Skip&& skip, Fn&& fn) const {
         bool inside = c.x > 0 && c.x < g.rows - 1 && c.y > 0 && c.y < g.cols - 1;
         if constexpr (Dim == 3) inside = inside && c.z > 0 && c.z < g.depth - 1;
         const PlanMove* moves = set->move;
@@ -69,7 +76,7 @@ struct CostMoves {
                 if (Dim == 3 && !in_range(nz, g.depth)) continue;
             }
             const int32_t n = c.i + m.offset;
-            if (!Steps::walkable(g, cost, n)) continue;
+            if (skip(n) || !Steps::walkable(g, cost, n)) continue;
             if (no_corners && m.sides != 0) {
                 bool clear = true;
                 for (int32_t s = 0; s < m.sides; ++s) clear = clear && Steps::walkable(g, cost, c.i + m.side[s]);

@@ -51,14 +51,17 @@ void grow_field(const GridView<Dim>& grid, Moves& moves, const std::vector<int32
         field[o] = 0.0;
         open.push(0.0, o);
     }
-    uint32_t settled = 0;
+    uint32_t expanded = 0;
     while (!open.empty()) {
         const double key = open.top_key();
         const int32_t c = open.top();
         open.pop();
         if (key != field[c]) continue;  // superseded by a cheaper push
-        poll.at(++settled);
-        moves(grid, at(c), [&](int32_t, int32_t, int32_t, int32_t n, double step) {
+        poll.at(++expanded);
+        // A neighbour whose value is at most the key cannot improve (steps
+        // are >= 0): most are settled already, and their costs are not read.
+        const auto settled_below = [&](int32_t n) { return !(field[n] > key); };
+        moves.each(grid, at(c), settled_below, [&](int32_t, int32_t, int32_t, int32_t n, double step) {
             const double t = key + step;
             if (!(t < field[n]) || !moves.admit(t)) return;
             field[n] = t;

@@ -106,12 +106,47 @@ struct GoalTerm {
     }
 };
 
+// The same estimate toward the nearest of several goals: the least over the
+// goals when they are few, else the distance to the box around them (both
+// consistent).
+template <int Dim, int Conn>
+struct GoalSetTerm {
+    static constexpr std::size_t FEW = 8;
+    int connectivity;
+    bool uniform;
+    const std::vector<Cell>* goals;
+    Cell lo, hi;
+    double scale;
+    double operator()(const At& a) const {
+        const int conn = Conn != 0 ? Conn : connectivity;
+        if (goals->size() <= FEW) {
+            double least = INF;
+            for (const Cell& t : *goals) {
+                const double d = move_distance(conn, uniform, absdiff(a.x, t.x), absdiff(a.y, t.y),
+                                               Dim == 3 ? absdiff(a.z, t.z) : 0);
+                least = d < least ? d : least;
+            }
+            return scale * least;
+        }
+        return scale * move_distance(conn, uniform, outside(a.x, lo.x, hi.x), outside(a.y, lo.y, hi.y),
+                                     Dim == 3 ? outside(a.z, lo.z, hi.z) : 0);
+    }
+    static int32_t outside(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo - v : (v > hi ? v - hi : 0); }
+};
+
+// No goal but the search's own.
+struct NoMoreGoals {
+    bool operator()(int32_t) const { return false; }
+};
+
 // The open list a term allows: keys never decrease with the built-in estimate
 // and w = 1, so the radix heap serves; any other term takes the binary heap.
 template <class Term>
 inline constexpr bool consistent_term = false;
 template <int Dim, int Conn>
 inline constexpr bool consistent_term<GoalTerm<Dim, Conn>> = true;
+template <int Dim, int Conn>
+inline constexpr bool consistent_term<GoalSetTerm<Dim, Conn>> = true;
 
 }  // namespace planning
 
@@ -206,6 +241,25 @@ public:
         check_options(o);
         Workspace own;
         return search(start, goal, o, stop, workspace != nullptr ? *workspace : own);
+    }
+
+    // A* from start to the cheapest of several goals (the path ends at the
+    // goal it reaches first, which with w = 1 is a cheapest one). Blocked
+    // goals are ignored; with none left there is no path.
+    PlanResult<Dim> astar(const Cell& start, const std::vector<Cell>& goals, const AstarOptions& o = {},
+                          const StopCheck& stop = {}, Workspace* workspace = nullptr) const {
+        check_cell(start, "start");
+        if (goals.empty()) throw std::invalid_argument("goals must hold at least one cell");
+        std::vector<Cell> open_goals;
+        for (const Cell& t : goals) {
+            check_cell(t, "goal");
+            if (free_[static_cast<std::size_t>(view_.index(t.x, t.y, t.z))]) open_goals.push_back(t);
+        }
+        check_options(o);
+        Workspace own;
+        Workspace& ws = workspace != nullptr ? *workspace : own;
+        if (open_goals.size() <= 1) return search(start, open_goals.empty() ? goals[0] : open_goals[0], o, stop, ws);
+        return search_many(start, open_goals, o, stop, ws);
     }
 
     // astar for every (start, goal) pair, on `threads` threads (see run_batch),
@@ -436,25 +490,60 @@ private:
         });
     }
 
+    // astar toward several walkable goals, after its checks.
+    PlanResult<Dim> search_many(const Cell& start, const std::vector<Cell>& goals, const AstarOptions& o,
+                                const StopCheck& stop, Workspace& ws) const {
+        ws.visited = o.visited;
+        std::vector<int32_t> at;
+        Cell lo = goals[0], hi = goals[0];
+        for (const Cell& t : goals) {
+            at.push_back(view_.index(t.x, t.y, t.z));
+            lo = {std::min(lo.x, t.x), std::min(lo.y, t.y), std::min(lo.z, t.z)};
+            hi = {std::max(hi.x, t.x), std::max(hi.y, t.y), std::max(hi.z, t.z)};
+        }
+        std::sort(at.begin(), at.end());
+        if (!free_[static_cast<std::size_t>(view_.index(start.x, start.y, start.z))] || o.max_cost < 0.0) {
+            PlanResult<Dim> r;
+            static_cast<Result<Dim>&>(r) = blocked_result(view_, o.visited);
+            if (o.max_cost < 0.0 && free_[static_cast<std::size_t>(view_.index(start.x, start.y, start.z))])
+                r.status = Status::max_cost;
+            return r;
+        }
+        const auto is_goal = [&at](int32_t i) { return std::binary_search(at.begin(), at.end(), i); };
+        return with_moves<false>(o.max_cost, [&](const auto& moves) {
+            constexpr int Conn = std::decay_t<decltype(moves)>::fixed_count;
+            if (o.heuristic)
+                return by_storage(start, goals[0], o, moves, MapTerm{o.heuristic->data, o.w}, stop, ws, is_goal);
+            const double scale = o.w * (min_cost_ == INF ? 0.0 : min_cost_);
+            const planning::GoalSetTerm<Dim, Conn> term{connectivity_, options_.use_uniform_step_cost, &goals, lo, hi,
+                                                        scale};
+            return by_storage(start, goals[0], o, moves, term, stop, ws, is_goal);
+        });
+    }
+
     // The open list and per-cell storage for a search.
-    template <class Moves, class Term>
+    // `also_goal`: see Search::step.
+    template <class Moves, class Term, class AlsoGoal = planning::NoMoreGoals>
     PlanResult<Dim> by_storage(const Cell& s, const Cell& t, const AstarOptions& o, const Moves& moves,
-                               const Term& term, const StopCheck& stop, Workspace& ws) const {
+                               const Term& term, const StopCheck& stop, Workspace& ws,
+                               const AlsoGoal& also_goal = {}) const {
         if constexpr (planning::consistent_term<Term>) {
             if (o.w == 1.0) {
-                if (count_ >= TILED_FROM) return loop<TiledCells<Dim>>(s, t, o, moves, term, stop, ws, ws.radix);
-                return loop<FlatCells<Dim, true>>(s, t, o, moves, term, stop, ws, ws.radix);
+                if (count_ >= TILED_FROM)
+                    return loop<TiledCells<Dim>>(s, t, o, moves, term, stop, ws, ws.radix, also_goal);
+                return loop<FlatCells<Dim, true>>(s, t, o, moves, term, stop, ws, ws.radix, also_goal);
             }
         }
-        if (count_ >= TILED_FROM) return loop<TiledCells<Dim>>(s, t, o, moves, term, stop, ws, ws.open);
-        return loop<FlatCells<Dim, true>>(s, t, o, moves, term, stop, ws, ws.open);
+        if (count_ >= TILED_FROM) return loop<TiledCells<Dim>>(s, t, o, moves, term, stop, ws, ws.open, also_goal);
+        return loop<FlatCells<Dim, true>>(s, t, o, moves, term, stop, ws, ws.open, also_goal);
     }
 
     // Best-first by f = term + g, on the open list given (a binary heap, or a
     // radix heap when keys never decrease).
-    template <class Cells, class Moves, class Term, class Open>
+    template <class Cells, class Moves, class Term, class Open, class AlsoGoal>
     PlanResult<Dim> loop(const Cell& start, const Cell& goal, const AstarOptions& o, const Moves& moves,
-                         const Term& term, const StopCheck& stop, Workspace& ws, Open& open) const {
+                         const Term& term, const StopCheck& stop, Workspace& ws, Open& open,
+                         const AlsoGoal& also_goal) const {
         Search<Dim, Cells, Moves> search(view(), count_, start, goal, moves, stop, &ws.cells);
         open.clear();
         Status status = Status::no_path;
@@ -465,7 +554,7 @@ private:
                 status = Status::max_expansions;
                 break;
             }
-            if (search.step(open, term)) {
+            if (search.step(open, term, also_goal)) {
                 status = Status::found;
                 break;
             }

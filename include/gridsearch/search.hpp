@@ -111,6 +111,12 @@ public:
     // improved neighbours. True when that cell is the goal.
     template <class Open, class Term>
     bool step(Open& open, const Term& term) {
+        return step(open, term, [](int32_t) { return false; });
+    }
+    // The same with more goals: a cell for which also_goal(index) is true
+    // ends the search too, and becomes the goal of the result.
+    template <class Open, class Term, class AlsoGoal>
+    bool step(Open& open, const Term& term, AlsoGoal&& also_goal) {
         const Node e = open.top();
         open.pop();
         const At c = at(e);
@@ -118,6 +124,11 @@ public:
         if (!live(r, e)) return false;
         const double gc = g(r);
         if (expand(r, c)) return true;
+        if (also_goal(c.i)) {
+            t_ = c.i;
+            goal_ = {c.x, c.y, c.z};
+            return true;
+        }
         relax(c, gc, [&](const Node& n, const At& a, double g) { open.push(term(a) + g, n); });
         return false;
     }

@@ -57,6 +57,20 @@ public:
         return with_status(std::move(r));
     }
 
+    py::tuple astar_goals(const std::vector<int64_t>& start, const IndexArray& goals, double w,
+                          const py::object& heuristic, double max_cost, int64_t max_expansions, bool visited) {
+        const Heuristic h(heuristic);
+        const AstarOptions o = options(w, h, max_cost, max_expansions, visited);
+        const Cell s = cell(start);
+        const std::vector<Cell> ts = cells_of(goals);
+        std::unique_ptr<Workspace> ws = take();
+        gridsearch::PlanResult<Dim> r;
+        gridsearch::binding::without_lock(
+            [&](const StopCheck& stop) { r = grid_.astar(s, ts, o, stop, ws.get()); });
+        give(std::move(ws));
+        return with_status(std::move(r));
+    }
+
     py::list astar_batch(const py::object& queries, double w, const py::object& heuristic, double max_cost,
                          int64_t max_expansions, const py::object& threads, bool visited) {
         const Heuristic h(heuristic);
@@ -214,6 +228,8 @@ void define(py::module_& m, const char* name) {
         .def_property_readonly("connectivity", &Planner<Dim>::connectivity)
         .def_property_readonly("min_cost", &Planner<Dim>::min_cost)
         .def("astar", &Planner<Dim>::astar, "start"_a, "goal"_a, "w"_a, "heuristic"_a, "max_cost"_a,
+             "max_expansions"_a, "visited"_a)
+        .def("astar_goals", &Planner<Dim>::astar_goals, "start"_a, "goals"_a, "w"_a, "heuristic"_a, "max_cost"_a,
              "max_expansions"_a, "visited"_a)
         .def("astar_batch", &Planner<Dim>::astar_batch, "queries"_a, "w"_a, "heuristic"_a, "max_cost"_a,
              "max_expansions"_a, "threads"_a, "visited"_a)

@@ -137,6 +137,11 @@ class Grid:
         """A* from start to goal; the cheapest path with w = 1 (and no
         heuristic, or an admissible one), weighted A* (f = g + w h) with w > 1.
 
+        goal: one cell, or an (K, ndim) integer array of cells: the path then
+        ends at the cheapest of them (the built-in estimate is the least over
+        the goals, or the distance to the box around them for more than 8).
+        Blocked goals are ignored.
+
         heuristic: a float array of the grid's shape giving h per cell instead
         of the built-in estimate (the move distance times the smallest cell
         cost). max_cost: cells that cost more to reach are not searched.
@@ -145,6 +150,12 @@ class Grid:
         visited: also return the bool map of expanded cells.
         """
         s = self._cell(start, "start")
+        if np.ndim(goal) == 2:
+            goals = self._cells(goal, "goal", mask=False)
+            if len(goals) == 0:
+                raise ValueError("goal must hold at least one cell, got an empty array")
+            args = self._options(w, heuristic, max_cost, max_expansions)
+            return PathResult(*self._native.astar_goals(s, goals, *args, bool(visited)))
         t = self._cell(goal, "goal")
         args = self._options(w, heuristic, max_cost, max_expansions)
         return PathResult(*self._native.astar(s, t, *args, bool(visited)))

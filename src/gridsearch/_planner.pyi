@@ -23,6 +23,10 @@ class _Planner:
         self, start: list[int], goal: list[int], w: float, heuristic: object, max_cost: float,
         max_expansions: int, visited: bool,
     ) -> _Native: ...
+    def astar_goals(
+        self, start: list[int], goals: npt.NDArray[np.int64], w: float, heuristic: object, max_cost: float,
+        max_expansions: int, visited: bool,
+    ) -> _Native: ...
     def astar_batch(
         self, queries: object, w: float, heuristic: object, max_cost: float, max_expansions: int,
         threads: object, visited: bool,
