@@ -36,13 +36,34 @@ struct Reversed {
     }
 };
 
+// Asks the cache for the rows around cell i in `a` and `b` (the field and
+// the costs), while the current cell's neighbours are worked on: the next
+// cell popped is often i, and its neighbours' rows are seldom cached.
+template <int Dim>
+inline void prefetch_around(const GridView<Dim>& g, int32_t i, const double* a, const double* b) {
+    const auto ask = [&](int64_t k) {
+        // Addresses are only computed, never dereferenced; past the ends they are harmless.
+        __builtin_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(a) + 8 * k));
+        __builtin_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(b) + 8 * k));
+    };
+    const int64_t plane = static_cast<int64_t>(g.cols) * g.depth;
+    for (int64_t dx = -1; dx <= 1; ++dx) {
+        if constexpr (Dim == 2) {
+            ask(i + dx * plane - 1);
+        } else {
+            for (int64_t dy = -1; dy <= 1; ++dy) ask(i + dx * plane + dy * g.depth - 1);
+        }
+    }
+}
+
 // Fills `field` (one value per cell, all +inf on entry) with the cost of the
 // cheapest path from the nearest of the walkable `origins` to every cell, by
 // the moves and step costs of `moves` (whose admit() bounds the cost). The
 // origins are linear indices inside the grid; blocked ones are skipped.
-template <int Dim, class Moves>
+// `open`: a radix heap.
+template <int Dim, class Moves, class Open>
 void grow_field(const GridView<Dim>& grid, Moves& moves, const std::vector<int32_t>& origins, double* field,
-                RadixHeap<int32_t>& open, const StopCheck& stop) {
+                Open& open, const StopCheck& stop) {
     const Coordinates<Dim> at(grid);
     StopPoll poll(stop);
     open.clear();
@@ -58,6 +79,7 @@ void grow_field(const GridView<Dim>& grid, Moves& moves, const std::vector<int32
         open.pop();
         if (key != field[c]) continue;  // superseded by a cheaper push
         poll.at(++expanded);
+        if (const int32_t* next = open.peek()) prefetch_around(grid, *next, field, moves.cost);
         // A neighbour whose value is at most the key cannot improve (steps
         // are >= 0): most are settled already, and their costs are not read.
         const auto settled_below = [&](int32_t n) { return !(field[n] > key); };

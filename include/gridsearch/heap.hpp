@@ -183,6 +183,9 @@ public:
         refill();
         return b_[0].back().p;
     }
+    // The entry top() would return when that needs no redistribution, else
+    // null; changes nothing (top() may raise the floor for later pushes).
+    const P* peek() const { return b_[0].empty() ? nullptr : &b_[0].back().p; }
     // The smallest key, as pushed (or the last key popped, for a key pushed below it).
     double top_key() {
         refill();
