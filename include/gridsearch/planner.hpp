@@ -134,6 +134,16 @@ struct GoalSetTerm {
     static int32_t outside(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo - v : (v > hi ? v - hi : 0); }
 };
 
+// The term of a heuristic map. With w = 1 it weighs h by 1 + 2^-40: among
+// entries whose f differ by rounding alone, the one nearer the goal comes
+// first, so that an exact map (a field toward the goal) leads straight along
+// one cheapest path instead of across all of them. The cost found exceeds
+// the optimum by at most that factor, far below any real difference of two
+// paths' costs on a grid.
+inline MapTerm map_term(const AstarOptions& o) {
+    return MapTerm{o.heuristic->data, o.w == 1.0 ? 1.0 + 0x1p-40 : o.w};
+}
+
 // No goal but the search's own.
 struct NoMoreGoals {
     bool operator()(int32_t) const { return false; }
@@ -483,7 +493,7 @@ private:
         }
         return with_moves<false>(o.max_cost, [&](const auto& moves) {
             constexpr int Conn = std::decay_t<decltype(moves)>::fixed_count;
-            if (o.heuristic) return by_storage(start, goal, o, moves, MapTerm{o.heuristic->data, o.w}, stop, ws);
+            if (o.heuristic) return by_storage(start, goal, o, moves, planning::map_term(o), stop, ws);
             const double scale = o.w * (min_cost_ == INF ? 0.0 : min_cost_);
             const planning::GoalTerm<Dim, Conn> term{connectivity_, options_.use_uniform_step_cost, goal, scale};
             return by_storage(start, goal, o, moves, term, stop, ws);
@@ -513,7 +523,7 @@ private:
         return with_moves<false>(o.max_cost, [&](const auto& moves) {
             constexpr int Conn = std::decay_t<decltype(moves)>::fixed_count;
             if (o.heuristic)
-                return by_storage(start, goals[0], o, moves, MapTerm{o.heuristic->data, o.w}, stop, ws, is_goal);
+                return by_storage(start, goals[0], o, moves, planning::map_term(o), stop, ws, is_goal);
             const double scale = o.w * (min_cost_ == INF ? 0.0 : min_cost_);
             const planning::GoalSetTerm<Dim, Conn> term{connectivity_, options_.use_uniform_step_cost, &goals, lo, hi,
                                                         scale};
