@@ -27,10 +27,14 @@ def png_shape(path: Path) -> tuple[int, int]:
     data = path.read_bytes()
     assert data[:8] == b"\x89PNG\r\n\x1a\n" and data[12:16] == b"IHDR"
     width, height = struct.unpack(">II", data[16:24])
-    idat = data.index(b"IDAT")
-    (length,) = struct.unpack(">I", data[idat - 4 : idat])
+    pixels, at = b"", 8
+    while at < len(data):  # chunks: length, type, data, CRC
+        (length,) = struct.unpack(">I", data[at : at + 4])
+        if data[at + 4 : at + 8] == b"IDAT":
+            pixels += data[at + 8 : at + 8 + length]
+        at += 12 + length
     channels = {2: 3, 6: 4}[data[25]]  # RGB or RGBA, 8 bits each
-    assert len(zlib.decompress(data[idat + 4 : idat + 4 + length])) == height * (1 + channels * width)
+    assert len(zlib.decompress(pixels)) == height * (1 + channels * width)
     return height, width
 
 
@@ -72,6 +76,17 @@ def test_costmap(tmp_path):
     # Both cost models pay for the cells near the wall; the bool map's path does not.
     assert float(lines["costmap, enter model"][-1]) < float(lines["shortest (bool map)"][-1])
     assert png_shape(tmp_path / "c.png")[0] > 300
+
+
+def test_flowfield(tmp_path):
+    out = run("flowfield.py", "--agents", 200, "--queries", 4, "--out", tmp_path / "f.png", cwd=tmp_path)
+    assert "arrived: 200 of 200" in out
+    # The exact heuristic expands the cells of one cheapest path and no more, in both searches.
+    cells = int(out.split(" cells on their paths")[0].split()[-1])
+    rows = {line[:50].strip(): int(line.split()[-1]) for line in out.splitlines()
+            if line.startswith(("astar.", "Grid.")) and "field" in line}
+    assert list(rows.values()) == [cells, cells], out
+    assert png_shape(tmp_path / "f.png")[0] > 300
 
 
 def test_voxels(tmp_path):

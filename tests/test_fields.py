@@ -5,6 +5,7 @@ of origins, batches, errors, the interpreter lock and Ctrl-C."""
 import itertools
 import math
 import os
+import sys
 import threading
 
 import numpy as np
@@ -212,3 +213,18 @@ def test_ctrl_c_stops_fields():
     lines, latency = interrupt_child(CHILD)
     assert latency < (1.0 if os.environ.get("GRIDSEARCH_SANITIZED") == "1" else 0.1), latency
     assert lines[0] == "next [0.0, 1.0, 2.0, inf]"
+
+
+def test_a_field_as_the_heuristic_leads_straight_along_one_cheapest_path():
+    root = os.path.join(os.path.dirname(__file__), "..")
+    sys.path.insert(0, os.path.join(root, "examples"))
+    from common import query_pairs, read_map
+
+    free = read_map(os.path.join(root, "data", "maps", "brc202d.map"))
+    for model in ("enter", "mean"):
+        grid = gridsearch.Grid(np.where(free, 1.0 + (np.arange(free.size) % 3).reshape(free.shape), np.inf),
+                               cost_model=model)
+        for start, goal in query_pairs(free, 4, seed=2):
+            field = grid.distance_field(goal, reverse=True)
+            r = grid.astar(start, goal, heuristic=field)
+            assert r.cost == pytest.approx(field[start], rel=1e-12) and r.expansions == len(r.path)
