@@ -111,14 +111,18 @@ def test_batch_without_dask(tmp_path):
 
 def run_readme_block(tmp_path, section: str, promised_after: str) -> None:
     """Runs the first Python block after `section` in the README; its first
-    output line must be the comment on the line starting with `promised_after`."""
+    output line must be the comment on the line starting with `promised_after`
+    (with "print(": every output line the comment of its print line)."""
     readme = (EXAMPLES.parent / "README.md").read_text()
     block = readme.split(section, 1)[1].split("```python\n", 1)[1].split("```", 1)[0]
     (tmp_path / "block.py").write_text(block)
     proc = subprocess.run([sys.executable, "block.py"], capture_output=True, text=True, cwd=tmp_path)
     assert proc.returncode == 0, proc.stderr
-    promised = next(line.split("# ", 1)[1] for line in block.splitlines() if line.startswith(promised_after))
-    assert proc.stdout.splitlines()[0] == promised
+    promised = [line.split("# ", 1)[1] for line in block.splitlines() if line.startswith(promised_after)]
+    if promised_after == "print(":
+        assert proc.stdout.splitlines() == promised
+    else:
+        assert proc.stdout.splitlines()[0] == promised[0]
 
 
 def test_readme_quick_start(tmp_path):
@@ -127,3 +131,7 @@ def test_readme_quick_start(tmp_path):
 
 def test_readme_planner_example(tmp_path):
     run_readme_block(tmp_path, "## The planner", "print(")
+
+
+def test_readme_fields_example(tmp_path):
+    run_readme_block(tmp_path, "## Distance fields", "print(")

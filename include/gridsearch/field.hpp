@@ -60,10 +60,13 @@ inline void prefetch_around(const GridView<Dim>& g, int32_t i, const double* a, 
 // cheapest path from the nearest of the walkable `origins` to every cell, by
 // the moves and step costs of `moves` (whose admit() bounds the cost). The
 // origins are linear indices inside the grid; blocked ones are skipped.
-// `open`: a radix heap.
-template <int Dim, class Moves, class Open>
+// `done`: one bit per cell, set for the blocked cells on entry; the search
+// sets the bits of the cells it settles. Its neighbours are tested there
+// first: the bits of a whole region fit in the cache where their values do not.
+// `open`: an empty radix heap.
+template <int Dim, class Moves>
 void grow_field(const GridView<Dim>& grid, Moves& moves, const std::vector<int32_t>& origins, double* field,
-                Open& open, const StopCheck& stop) {
+                uint64_t* done, RadixHeap<int32_t>& open, const StopCheck& stop) {
     const Coordinates<Dim> at(grid);
     StopPoll poll(stop);
     open.clear();
@@ -72,18 +75,17 @@ void grow_field(const GridView<Dim>& grid, Moves& moves, const std::vector<int32
         field[o] = 0.0;
         open.push(0.0, o);
     }
+    const auto settled = [done](int32_t n) { return ((done[n >> 6] >> (n & 63)) & 1) != 0; };
     uint32_t expanded = 0;
     while (!open.empty()) {
         const double key = open.top_key();
         const int32_t c = open.top();
         open.pop();
         if (key != field[c]) continue;  // superseded by a cheaper push
+        done[c >> 6] |= uint64_t(1) << (c & 63);
         poll.at(++expanded);
         if (const int32_t* next = open.peek()) prefetch_around(grid, *next, field, moves.cost);
-        // A neighbour whose value is at most the key cannot improve (steps
-        // are >= 0): most are settled already, and their costs are not read.
-        const auto settled_below = [&](int32_t n) { return !(field[n] > key); };
-        moves.each(grid, at(c), settled_below, [&](int32_t, int32_t, int32_t, int32_t n, double step) {
+        moves.each(grid, at(c), settled, [&](int32_t, int32_t, int32_t, int32_t n, double step) {
             const double t = key + step;
             if (!(t < field[n]) || !moves.admit(t)) return;
             field[n] = t;

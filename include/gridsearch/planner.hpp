@@ -297,13 +297,13 @@ public:
     // cell in C order: the cost of the cheapest path from the nearest origin
     // to each cell (reverse: from each cell to its nearest origin), +inf where
     // none costs at most max_cost; 0 at the walkable origins. Blocked origins
-    // are ignored. `open`: a list kept from call to call.
+    // are ignored. `workspace`: storage kept from call to call.
     void distance_field(const std::vector<Cell>& origins, double* out, const FieldOptions& o = {},
-                        const StopCheck& stop = {}, RadixHeap<int32_t>* open = nullptr) const {
+                        const StopCheck& stop = {}, Workspace* workspace = nullptr) const {
         check_field_options(o);
         const std::vector<int32_t> at = origin_indices(origins);
-        RadixHeap<int32_t> own;
-        fill_field(at, out, o, stop, open != nullptr ? *open : own);
+        Workspace own;
+        fill_field(at, out, o, stop, workspace != nullptr ? *workspace : own);
     }
     std::vector<double> distance_field(const std::vector<Cell>& origins, const FieldOptions& o = {},
                                        const StopCheck& stop = {}) const {
@@ -323,7 +323,7 @@ public:
         run_batch(
             sets.size(), threads, false,
             [&](std::size_t i, Workspace& ws, const StopCheck& stop) {
-                fill_field(at[i], out + i * static_cast<std::size_t>(count_), o, stop, ws.field);
+                fill_field(at[i], out + i * static_cast<std::size_t>(count_), o, stop, ws);
             },
             [&] { return interrupted && interrupted(); });
     }
@@ -393,7 +393,7 @@ private:
     }
 
     void fill_field(const std::vector<int32_t>& origins, double* out, const FieldOptions& o, const StopCheck& stop,
-                    RadixHeap<int32_t>& open) const {
+                    Workspace& ws) const {
         // Filled in blocks with a stop check between them: a fresh field of
         // many cells takes a while to fault in.
         constexpr int32_t BLOCK = int32_t(1) << 20;
@@ -402,8 +402,9 @@ private:
             std::fill(out + i, out + std::min(count_, i + BLOCK), INF);
         }
         if (o.max_cost < 0.0) return;
+        ws.settled = blocked_bits_;
         auto grow = [&](auto moves) {
-            grow_field(view(), moves, origins, out, open, stop);
+            grow_field(view(), moves, origins, out, ws.settled.data(), ws.field, stop);
             return 0;
         };
         if (o.reverse)
@@ -470,6 +471,9 @@ private:
         view_.depth = Dim == 3 ? static_cast<int32_t>(shape_[2]) : 1;
         for (int d = 0; d < Dim; ++d) view_.shape[d] = shape_[d];
         moves_ = make_moves<Dim>(view_, connectivity_, options_.use_uniform_step_cost);
+        blocked_bits_.assign((static_cast<std::size_t>(count_) + 63) / 64, 0);
+        for (int32_t i = 0; i < count_; ++i)
+            if (!free_[static_cast<std::size_t>(i)]) blocked_bits_[i >> 6] |= uint64_t(1) << (i & 63);
     }
 
     // The grid view over this object's own cells (the stored view holds no
@@ -582,6 +586,7 @@ private:
     int32_t count_ = 0;
     std::vector<uint8_t> free_;
     std::vector<double> cost_;
+    std::vector<uint64_t> blocked_bits_;  // one bit per cell, set where blocked
     bool unit_ = true;
     double min_cost_ = INF;
     GridView<Dim> view_;

@@ -4,6 +4,7 @@
 // One workspace serves one search at a time.
 #pragma once
 
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -22,6 +23,7 @@ struct Workspace {
     FHeap<Node> open;
     RadixHeap<Node> radix;  // the planner's open list for monotone keys
     RadixHeap<int32_t> field;  // the open list of distance fields
+    std::vector<uint64_t> settled;  // a field's bits of settled (or blocked) cells
     Heap<FocalNode, SinksByKey> focal;
     std::vector<std::pair<double, Node>> carry;
 };

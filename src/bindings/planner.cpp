@@ -97,7 +97,7 @@ public:
         const gridsearch::FieldOptions o{reverse, max_cost};
         std::unique_ptr<Workspace> ws = take();
         gridsearch::binding::without_lock(
-            [&](const StopCheck& stop) { grid_.distance_field(cells, data, o, stop, &ws->field); });
+            [&](const StopCheck& stop) { grid_.distance_field(cells, data, o, stop, ws.get()); });
         give(std::move(ws));
         return out;
     }
