@@ -43,6 +43,12 @@ def leak_workload():
         lambda: planner.astar_batch([[0, 0, 39, 39], [39, 39, 0, 0]], threads=2, visited=True),
         lambda: gridsearch.Grid(np.array([[1.0, np.nan]])),  # cost error
         lambda: planner.astar((0, 0), (40, 0)),  # bounds error
+        lambda: planner.astar((0, 0), [(39, 39), (20, 0)], visited=True),
+        lambda: planner.descend(planner.distance_field([(39, 39), (0, 39)], reverse=True), (0, 0)),
+        lambda: planner.next_steps(planner.distance_field(g2 & (rng.random(g2.shape) < 0.01)), [(1, 1), (5, 5)]),
+        lambda: planner.distance_field_batch([(0, 0), [(3, 3), (9, 9)]], threads=2, max_cost=30),
+        lambda: planner.descend(np.zeros((3, 3)), (0, 0)),  # field shape error
+        lambda: planner.distance_field((0, 99)),  # origin error
     ]
     return calls, [g2, g3, h2, h3, lst, costs]
 
