@@ -85,6 +85,7 @@ public:
     }
     std::size_t size() const { return p_.size(); }
     double top_f() const { return f_[1]; }
+    double top_key() const { return f_[1]; }
     const P& top() const { return p_[0]; }
     // Payload k in storage order.
     const P& at(std::size_t k) const { return p_[k]; }

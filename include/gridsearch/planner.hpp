@@ -30,6 +30,7 @@
 #include "cost_moves.hpp"
 #include "field.hpp"
 #include "grid.hpp"
+#include "incremental_focal.hpp"
 #include "move_set.hpp"
 #include "result.hpp"
 #include "search.hpp"
@@ -76,6 +77,14 @@ struct AstarOptions {
     double max_cost = INF;               // cells costing more to reach are not searched
     int64_t max_expansions = -1;         // stop after this many expansions (-1: no limit)
     bool visited = false;                // return the map of expanded cells
+};
+
+struct FocalOptions {
+    double w = 1.0;                     // the bound: f <= w x f_min, w >= 1
+    std::optional<MapRef> key;          // per-cell focal key (else h)
+    int64_t max_expansions = -1;        // stop after this many expansions (-1: no limit)
+    bool visited = false;               // return the map of expanded cells
+    std::vector<int32_t>* order = nullptr;  // when set, receives the expanded cells in order
 };
 
 struct FieldOptions {
@@ -229,16 +238,7 @@ public:
     void check_options(const AstarOptions& o) const {
         if (!(o.w >= 1.0)) throw std::invalid_argument("w must be >= 1, got " + number(o.w));
         if (std::isnan(o.max_cost)) throw std::invalid_argument("max_cost must not be NaN");
-        if (o.heuristic) {
-            const MapRef& h = *o.heuristic;
-            bool same = h.ndim == Dim;
-            for (int d = 0; d < Dim && same; ++d) same = h.shape[d] == shape_[d];
-            if (!same) throw std::invalid_argument("heuristic must have the grid's shape " +
-                                                   planning::cell_text(shape_.data(), Dim));
-            if (h.data == nullptr && count_ > 0) throw std::invalid_argument("heuristic data is null");
-            for (int32_t i = 0; i < count_; ++i)
-                if (std::isnan(h.data[i])) throw std::invalid_argument("heuristic holds NaN");
-        }
+        if (o.heuristic) check_map(*o.heuristic, "heuristic");
     }
 
     // A* from start to goal (optimal with w = 1 and no heuristic map, or an
@@ -270,6 +270,39 @@ public:
         Workspace& ws = workspace != nullptr ? *workspace : own;
         if (open_goals.size() <= 1) return search(start, open_goals.empty() ? goals[0] : open_goals[0], o, stop, ws);
         return search_many(start, open_goals, o, stop, ws);
+    }
+
+    // Focal search: among the open cells with f <= w x f_min, expands the one
+    // with the least (key, f, g); the path costs at most w x the optimum.
+    // See incremental_focal.hpp.
+    PlanResult<Dim> focal(const Cell& start, const Cell& goal, const FocalOptions& o = {},
+                          const StopCheck& stop = {}, Workspace* workspace = nullptr) const {
+        check_cell(start, "start");
+        check_cell(goal, "goal");
+        check_focal_options(o);
+        Workspace own;
+        return focal_search(start, goal, o, stop, workspace != nullptr ? *workspace : own);
+    }
+
+    // focal for every (start, goal) pair, on `threads` threads (see astar_batch).
+    std::vector<PlanResult<Dim>> focal_batch(const std::vector<std::pair<Cell, Cell>>& queries,
+                                             const FocalOptions& o = {}, unsigned threads = 1,
+                                             const StopCheck& interrupted = {}) const {
+        check_focal_options(o);
+        for (const auto& q : queries) {
+            check_cell(q.first, "start");
+            check_cell(q.second, "goal");
+        }
+        FocalOptions each = o;
+        each.order = nullptr;
+        std::vector<PlanResult<Dim>> results(queries.size());
+        run_batch(
+            queries.size(), threads, o.visited,
+            [&](std::size_t i, Workspace& ws, const StopCheck& stop) {
+                results[i] = focal_search(queries[i].first, queries[i].second, each, stop, ws);
+            },
+            [&] { return interrupted && interrupted(); });
+        return results;
     }
 
     // astar for every (start, goal) pair, on `threads` threads (see run_batch),
@@ -376,6 +409,56 @@ private:
     std::string cell_text(const Cell& c) const {
         const int64_t v[3] = {c.x, c.y, c.z};
         return planning::cell_text(v, Dim);
+    }
+
+    void check_focal_options(const FocalOptions& o) const {
+        if (!(o.w >= 1.0) || o.w == INF) throw std::invalid_argument("w must be >= 1 and finite, got " + number(o.w));
+        if (o.key) check_map(*o.key, "key");
+    }
+
+    // A per-cell map of the grid's shape without NaN; `name` names it.
+    void check_map(const MapRef& m, const char* name) const {
+        bool same = m.ndim == Dim;
+        for (int d = 0; d < Dim && same; ++d) same = m.shape[d] == shape_[d];
+        if (!same)
+            throw std::invalid_argument(std::string(name) + " must have the grid's shape " +
+                                        planning::cell_text(shape_.data(), Dim));
+        if (m.data == nullptr && count_ > 0) throw std::invalid_argument(std::string(name) + " data is null");
+        for (int32_t i = 0; i < count_; ++i)
+            if (std::isnan(m.data[i])) throw std::invalid_argument(std::string(name) + " holds NaN");
+    }
+
+    // focal after its checks.
+    PlanResult<Dim> focal_search(const Cell& start, const Cell& goal, const FocalOptions& o, const StopCheck& stop,
+                                 Workspace& ws) const {
+        ws.visited = o.visited;
+        const int32_t s = view_.index(start.x, start.y, start.z), t = view_.index(goal.x, goal.y, goal.z);
+        if (!free_[s] || !free_[t]) {
+            PlanResult<Dim> r;
+            static_cast<Result<Dim>&>(r) = blocked_result(view_, o.visited);
+            return r;
+        }
+        const double* keys = o.key ? o.key->data : nullptr;
+        return with_moves<false>(INF, [&](const auto& moves) {
+            using Moves = std::decay_t<decltype(moves)>;
+            const planning::GoalTerm<Dim, Moves::fixed_count> term{connectivity_, options_.use_uniform_step_cost, goal,
+                                                                   min_cost_ == INF ? 0.0 : min_cost_};
+            const auto key = [keys](const At& a, const auto& h) { return keys != nullptr ? keys[a.i] : h(a); };
+            auto run = [&](auto* cells_tag) {
+                using Cells = std::remove_pointer_t<decltype(cells_tag)>;
+                Search<Dim, Cells, Moves> search(view(), count_, start, goal, moves, stop, &ws.cells);
+                const FocalEnd end = incremental_focal(search, term, key, o.w, o.max_expansions, ws.radix, ws.wait,
+                                                       ws.focal, o.order);
+                PlanResult<Dim> r;
+                static_cast<Result<Dim>&>(r) = search.finish(end == FocalEnd::found, ws.radix, o.visited);
+                r.status = end == FocalEnd::found ? Status::found
+                           : end == FocalEnd::limit ? Status::max_expansions
+                                                    : Status::no_path;
+                return r;
+            };
+            if (count_ >= TILED_FROM) return run(static_cast<TiledCells<Dim>*>(nullptr));
+            return run(static_cast<FlatCells<Dim, true>*>(nullptr));
+        });
     }
 
     void check_field_options(const FieldOptions& o) const {

@@ -22,9 +22,10 @@ struct Workspace {
     FlatStore cells;
     FHeap<Node> open;
     RadixHeap<Node> radix;  // the planner's open list for monotone keys
+    FHeap<Node> wait;  // the planner's focal search: entries outside the bound
     RadixHeap<int32_t> field;  // the open list of distance fields
     std::vector<uint64_t> settled;  // a field's bits of settled (or blocked) cells
-    Heap<FocalNode, SinksByKey> focal;
+    Heap<FocalNode, SinksByKey> focal;  // FOCAL of both focal searches
     std::vector<std::pair<double, Node>> carry;
 };
 

@@ -46,7 +46,7 @@ public:
     // class has checked the cells and options already; the core checks again.
     py::tuple astar(const std::vector<int64_t>& start, const std::vector<int64_t>& goal, double w,
                     const py::object& heuristic, double max_cost, int64_t max_expansions, bool visited) {
-        const Heuristic h(heuristic);
+        const CopiedMap h(heuristic);
         const AstarOptions o = options(w, h, max_cost, max_expansions, visited);
         const Cell s = cell(start), t = cell(goal);
         std::unique_ptr<Workspace> ws = take();
@@ -59,7 +59,7 @@ public:
 
     py::tuple astar_goals(const std::vector<int64_t>& start, const IndexArray& goals, double w,
                           const py::object& heuristic, double max_cost, int64_t max_expansions, bool visited) {
-        const Heuristic h(heuristic);
+        const CopiedMap h(heuristic);
         const AstarOptions o = options(w, h, max_cost, max_expansions, visited);
         const Cell s = cell(start);
         const std::vector<Cell> ts = cells_of(goals);
@@ -71,15 +71,42 @@ public:
         return with_status(std::move(r));
     }
 
+    py::tuple focal(const std::vector<int64_t>& start, const std::vector<int64_t>& goal, double w,
+                    const py::object& key, int64_t max_expansions, bool visited, bool with_order) {
+        const CopiedMap k(key);
+        gridsearch::FocalOptions o = focal_options(w, k, max_expansions, visited);
+        std::vector<int32_t> order;
+        if (with_order) o.order = &order;
+        const Cell s = cell(start), t = cell(goal);
+        std::unique_ptr<Workspace> ws = take();
+        gridsearch::PlanResult<Dim> r;
+        gridsearch::binding::without_lock([&](const StopCheck& stop) { r = grid_.focal(s, t, o, stop, ws.get()); });
+        give(std::move(ws));
+        py::tuple out = with_status(std::move(r));
+        if (!with_order) return out;
+        return py::make_tuple(out, py::array_t<int32_t>(static_cast<py::ssize_t>(order.size()), order.data()));
+    }
+
+    py::list focal_batch(const py::object& queries, double w, const py::object& key, int64_t max_expansions,
+                         const py::object& threads, bool visited) {
+        const CopiedMap k(key);
+        const gridsearch::FocalOptions o = focal_options(w, k, max_expansions, visited);
+        const auto qs = query_pairs(queries);
+        const unsigned workers = gridsearch::binding::thread_count(threads);
+        std::vector<gridsearch::PlanResult<Dim>> results;
+        gridsearch::binding::without_lock(
+            [&](const StopCheck& interrupted) { results = grid_.focal_batch(qs, o, workers, interrupted); });
+        py::list out(results.size());
+        for (std::size_t i = 0; i < results.size(); ++i) out[i] = with_status(std::move(results[i]));
+        return out;
+    }
+
     py::list astar_batch(const py::object& queries, double w, const py::object& heuristic, double max_cost,
                          int64_t max_expansions, const py::object& threads, bool visited) {
-        const Heuristic h(heuristic);
+        const CopiedMap h(heuristic);
         const AstarOptions o = options(w, h, max_cost, max_expansions, visited);
-        const auto rows = gridsearch::binding::load_queries<Dim>(queries, grid_.shape().data());
+        const auto qs = query_pairs(queries);
         const unsigned workers = gridsearch::binding::thread_count(threads);
-        std::vector<std::pair<Cell, Cell>> qs;
-        qs.reserve(rows.size());
-        for (const auto& q : rows) qs.emplace_back(q.start, q.goal);
         std::vector<gridsearch::PlanResult<Dim>> results;
         gridsearch::binding::without_lock(
             [&](const StopCheck& interrupted) { results = grid_.astar_batch(qs, o, workers, interrupted); });
@@ -132,6 +159,38 @@ public:
     }
 
 private:
+    // A per-cell map of the grid's shape (heuristic, focal key), copied: the
+    // search runs without the lock and must not read an array another thread
+    // may change or free.
+    struct CopiedMap {
+        std::vector<double> values;
+        std::optional<gridsearch::MapRef> ref;
+        explicit CopiedMap(const py::object& arg) {
+            if (arg.is_none()) return;
+            const CostArray a(arg);
+            values.assign(a.data(), a.data() + a.size());
+            ref = gridsearch::MapRef::from(values.data(), static_cast<int>(a.ndim()), a.shape());
+        }
+    };
+
+    std::vector<std::pair<Cell, Cell>> query_pairs(const py::object& queries) const {
+        const auto rows = gridsearch::binding::load_queries<Dim>(queries, grid_.shape().data());
+        std::vector<std::pair<Cell, Cell>> qs;
+        qs.reserve(rows.size());
+        for (const auto& q : rows) qs.emplace_back(q.start, q.goal);
+        return qs;
+    }
+
+    static gridsearch::FocalOptions focal_options(double w, const CopiedMap& key, int64_t max_expansions,
+                                                  bool visited) {
+        gridsearch::FocalOptions o;
+        o.w = w;
+        o.key = key.ref;
+        o.max_expansions = max_expansions;
+        o.visited = visited;
+        return o;
+    }
+
     std::vector<py::ssize_t> grid_shape() const {
         return std::vector<py::ssize_t>(grid_.shape().begin(), grid_.shape().end());
     }
@@ -156,18 +215,6 @@ private:
         return out;
     }
 
-    // A heuristic map of the grid's shape, copied: the search runs without the
-    // lock and must not read an array another thread may change or free.
-    struct Heuristic {
-        std::vector<double> values;
-        std::optional<gridsearch::MapRef> ref;
-        explicit Heuristic(const py::object& arg) {
-            if (arg.is_none()) return;
-            const CostArray a(arg);
-            values.assign(a.data(), a.data() + a.size());
-            ref = gridsearch::MapRef::from(values.data(), static_cast<int>(a.ndim()), a.shape());
-        }
-    };
 
     static gridsearch::Grid<Dim> make(const py::array& cells, const gridsearch::GridOptions& o) {
         if (cells.dtype().kind() == 'b') {
@@ -179,7 +226,7 @@ private:
         return gridsearch::Grid<Dim>(gridsearch::MapRef::from(c.data(), static_cast<int>(c.ndim()), c.shape()), o);
     }
 
-    static AstarOptions options(double w, const Heuristic& h, double max_cost, int64_t max_expansions,
+    static AstarOptions options(double w, const CopiedMap& h, double max_cost, int64_t max_expansions,
                                 bool visited) {
         AstarOptions o;
         o.w = w;
@@ -233,6 +280,10 @@ void define(py::module_& m, const char* name) {
              "max_expansions"_a, "visited"_a)
         .def("astar_batch", &Planner<Dim>::astar_batch, "queries"_a, "w"_a, "heuristic"_a, "max_cost"_a,
              "max_expansions"_a, "threads"_a, "visited"_a)
+        .def("focal", &Planner<Dim>::focal, "start"_a, "goal"_a, "w"_a, "key"_a, "max_expansions"_a, "visited"_a,
+             "with_order"_a)
+        .def("focal_batch", &Planner<Dim>::focal_batch, "queries"_a, "w"_a, "key"_a, "max_expansions"_a, "threads"_a,
+             "visited"_a)
         .def("distance_field", &Planner<Dim>::distance_field, "origins"_a, "reverse"_a, "max_cost"_a)
         .def("distance_field_batch", &Planner<Dim>::distance_field_batch, "origin_sets"_a, "reverse"_a,
              "max_cost"_a, "threads"_a)

@@ -170,6 +170,50 @@ class Grid:
         rows = self._native.astar_batch(queries, *args, threads, bool(visited))
         return [PathResult(*r) for r in rows]
 
+    def focal(self, start: Any, goal: Any, w: float, *, key: npt.ArrayLike | None = None,
+              max_expansions: int | None = None, visited: bool = False) -> PathResult:
+        """Focal search: among the open cells whose f = g + h is at most
+        w x the least f, expands the one with the smallest key, then the
+        smaller f, then the smaller g; the path costs at most w x the optimum.
+
+        w: the bound, >= 1 and finite (w = 1: an optimal path). key: a float
+        array of the grid's shape (NaN refused, inf allowed), the focal key per
+        cell, lower preferred (e.g. how many other agents' paths use a cell);
+        None: h, the built-in estimate. max_expansions, visited: as in `astar`.
+        h is the built-in estimate (the move distance times the smallest cell
+        cost). Closed cells are never reopened.
+        """
+        s = self._cell(start, "start")
+        t = self._cell(goal, "goal")
+        w, key = self._focal_options(w, key)
+        return PathResult(*self._native.focal(s, t, w, key, self._limit(max_expansions), bool(visited), False))
+
+    def focal_batch(self, queries: npt.ArrayLike, w: float, *, key: npt.ArrayLike | None = None,
+                    max_expansions: int | None = None, threads: int | None = None,
+                    visited: bool = False) -> list[PathResult]:
+        """`focal` for every row of an (N, 2 x ndim) integer array (start, then
+        goal coordinates), on native threads without the interpreter lock; each
+        result equals the single call's."""
+        w, key = self._focal_options(w, key)
+        rows = self._native.focal_batch(queries, w, key, self._limit(max_expansions), threads, bool(visited))
+        return [PathResult(*r) for r in rows]
+
+    def _focal_order(self, start: Any, goal: Any, w: float, key: npt.ArrayLike | None = None
+                     ) -> tuple[PathResult, npt.NDArray[np.int32]]:
+        """`focal` and the linear indices of the expanded cells in order (for inspection)."""
+        w, key = self._focal_options(w, key)
+        result, order = self._native.focal(self._cell(start, "start"), self._cell(goal, "goal"), w, key, -1,
+                                           False, True)
+        return PathResult(*result), order
+
+    def _focal_options(self, w: Any, key: Any) -> tuple[float, Any]:
+        if isinstance(w, (bool, np.bool_)) or not isinstance(w, (int, float, np.integer, np.floating)):
+            raise TypeError(f"w must be a real number, got {type(w).__name__}")
+        w = float(w)
+        if not 1.0 <= w < math.inf:
+            raise ValueError(f"w must be >= 1 and finite, got {w}")
+        return w, None if key is None else self._map(key, "key")
+
     def distance_field(self, origins: npt.ArrayLike, *, reverse: bool = False,
                        max_cost: float = math.inf) -> npt.NDArray[np.float64]:
         """The cost of the cheapest path from the nearest origin to every cell
@@ -292,20 +336,31 @@ class Grid:
         max_cost = float(max_cost)
         if math.isnan(max_cost):
             raise ValueError("max_cost must not be NaN")
-        if max_expansions is None:
-            limit = -1
-        else:
-            if isinstance(max_expansions, bool):
-                raise TypeError("max_expansions must be an integer or None, got bool")
-            limit = operator.index(max_expansions)
-            if limit < 0:
-                raise ValueError(f"max_expansions must be >= 0, got {limit}")
-            limit = min(limit, 2**62)
         if heuristic is not None:
-            h = np.asarray(heuristic, dtype=np.float64)
-            if h.shape != self.shape:
-                raise ValueError(f"heuristic must have the grid's shape {self.shape}, got {h.shape}")
-            if np.isnan(h).any():
-                raise ValueError(f"heuristic holds NaN at {tuple(int(i) for i in np.argwhere(np.isnan(h))[0])}")
-            heuristic = h
-        return w, heuristic, max_cost, limit
+            heuristic = self._map(heuristic, "heuristic")
+        return w, heuristic, max_cost, self._limit(max_expansions)
+
+    @staticmethod
+    def _limit(max_expansions: Any) -> int:
+        if max_expansions is None:
+            return -1
+        if isinstance(max_expansions, bool):
+            raise TypeError("max_expansions must be an integer or None, got bool")
+        limit = operator.index(max_expansions)
+        if limit < 0:
+            raise ValueError(f"max_expansions must be >= 0, got {limit}")
+        return min(limit, 2**62)
+
+    def _map(self, values: Any, name: str) -> npt.NDArray[np.float64]:
+        """A per-cell float map of the grid's shape without NaN."""
+        if isinstance(values, np.ma.MaskedArray):
+            raise ValueError(f"{name} must not be a masked array")
+        array = np.asarray(values)
+        if array.dtype.kind not in "biuf":
+            raise TypeError(f"{name} must be a real-valued array, got dtype {array.dtype}")
+        array = array.astype(np.float64, copy=False)
+        if array.shape != self.shape:
+            raise ValueError(f"{name} must have the grid's shape {self.shape}, got {array.shape}")
+        if np.isnan(array).any():
+            raise ValueError(f"{name} holds NaN at {tuple(int(i) for i in np.argwhere(np.isnan(array))[0])}")
+        return array

@@ -32,6 +32,13 @@ class _Planner:
         threads: object, visited: bool,
     ) -> list[_Native]: ...
 
+    def focal(
+        self, start: list[int], goal: list[int], w: float, key: object, max_expansions: int, visited: bool,
+        with_order: bool,
+    ) -> Any: ...
+    def focal_batch(
+        self, queries: object, w: float, key: object, max_expansions: int, threads: object, visited: bool,
+    ) -> list[_Native]: ...
     def distance_field(self, origins: npt.NDArray[np.int64], reverse: bool, max_cost: float) -> npt.NDArray[np.float64]: ...
     def distance_field_batch(
         self, origin_sets: list[npt.NDArray[np.int64]], reverse: bool, max_cost: float, threads: object,
