@@ -89,6 +89,15 @@ def test_flowfield(tmp_path):
     assert png_shape(tmp_path / "f.png")[0] > 300
 
 
+def test_multi_agent(tmp_path):
+    out = run("multi_agent.py", "--agents", 6, "--out", tmp_path / "m.png", cwd=tmp_path)
+    rows = {line[:34].strip(): line.split() for line in out.splitlines()}
+    independent, focal = rows["independent A* (optimal each)"], rows["focal, key = earlier paths"]
+    assert int(focal[-2]) < int(independent[-2])  # fewer shared cells
+    assert float(focal[-3]) >= 1.0 and float(focal[-4]) >= float(independent[-4])
+    assert png_shape(tmp_path / "m.png")[0] > 300
+
+
 def test_voxels(tmp_path):
     out = run("voxels.py", "--size", 16, "--slices", 4, "--out", tmp_path / "v.png", cwd=tmp_path)
     assert "focal3D w=1.5" in out and "z levels [0, 4, 8, 12]" in out
