@@ -49,6 +49,9 @@ def leak_workload():
         lambda: planner.distance_field_batch([(0, 0), [(3, 3), (9, 9)]], threads=2, max_cost=30),
         lambda: planner.descend(np.zeros((3, 3)), (0, 0)),  # field shape error
         lambda: planner.distance_field((0, 99)),  # origin error
+        lambda: planner.focal((0, 0), (39, 39), 1.5, key=h2, visited=True),
+        lambda: planner.focal_batch([[0, 0, 39, 39], [39, 39, 0, 0]], 2.0, threads=2, max_expansions=300),
+        lambda: planner.focal((0, 0), (39, 39), 1.5, key=np.zeros((2, 2))),  # key error
     ]
     return calls, [g2, g3, h2, h3, lst, costs]
 

@@ -263,6 +263,29 @@ static void fields() {
     CHECK(g3.distance_field(sets[0])[26] == 1.0 + 1.4142135623730951 + 1.7320508075688772);
 }
 
+// The planner's focal search: the bound, the key, the expansion order, batches.
+static void planner_focal() {
+    std::vector<uint8_t> open(20 * 20, 1);
+    for (int x = 2; x < 18; ++x) open[x * 20 + 10] = 0;
+    const gs::Grid<2> g(gs::GridRef{open.data(), {20, 20}});
+    const double best = g.astar({0, 0, 0}, {19, 19, 0}).cost;
+    gs::FocalOptions o;
+    CHECK(g.focal({0, 0, 0}, {19, 19, 0}, o).cost == best);  // w = 1: optimal
+    o.w = 2.0;
+    std::vector<int32_t> order;
+    o.order = &order;
+    const auto r = g.focal({0, 0, 0}, {19, 19, 0}, o);
+    CHECK(r.status == gs::Status::found && r.cost <= 2.0 * best && order.size() == std::size_t(r.expansions));
+    CHECK(order.front() == 0 && order.back() == 19 * 20 + 19);
+    o.order = nullptr;
+    for (unsigned threads : {1u, 2u}) {
+        const auto rows = g.focal_batch({{{0, 0, 0}, {19, 19, 0}}, {{19, 0, 0}, {0, 19, 0}}}, o, threads);
+        CHECK(rows.size() == 2 && rows[0].cost == r.cost && rows[0].expansions == r.expansions);
+    }
+    o.w = 0.5;
+    CHECK(error_of([&] { g.focal({0, 0, 0}, {1, 1, 0}, o); }) == "w must be >= 1 and finite, got 0.5");
+}
+
 static void stop_check() {
     // A walled-in goal: everything reachable is expanded before the search gives up.
     const int n = 600;
@@ -379,6 +402,7 @@ int main() {
     malformed_refs();
     planner();
     fields();
+    planner_focal();
     stop_check();
     workspace_reuse();
     batch_runner();
