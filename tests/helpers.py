@@ -97,6 +97,52 @@ def assert_optimal(grid, path, cost, want, s, t, uniform) -> None:
         check_path(grid, path, cost, s, t, uniform)
 
 
+def serpentine(n: int) -> np.ndarray:
+    """A bool grid of n x n whose free rows join at alternate ends: one long corridor."""
+    grid = np.ones((n, n), bool)
+    grid[1::2] = False
+    grid[1::4, -1] = True
+    grid[3::4, 0] = True
+    return grid
+
+
+def planner_child(long_call: str, next_call: str) -> str:
+    """A child script for interrupt_child: `long_call` on a Grid `planner` of a
+    6000 x 6000 serpentine, then prints "next" and the value of `next_call`."""
+    return f"""
+import signal, time, numpy as np, gridsearch
+from helpers import serpentine
+signal.signal(signal.SIGINT, signal.default_int_handler)
+planner = gridsearch.Grid(serpentine(6000))
+print("ready", flush=True)
+try:
+    {long_call}
+    print("finished", flush=True)
+except KeyboardInterrupt:
+    print("interrupted", repr(time.monotonic()), flush=True)
+print("next", {next_call}, flush=True)
+"""
+
+
+def loop_turns_during(call) -> int:
+    """How many turns a Python loop makes while `call()` runs on another thread."""
+    import threading
+
+    done = threading.Event()
+    turns = 0
+
+    def run():
+        call()
+        done.set()
+
+    worker = threading.Thread(target=run)
+    worker.start()
+    while not done.is_set():
+        turns += 1
+    worker.join()
+    return turns
+
+
 def interrupt_child(code: str, *args: str) -> tuple[list[str], float]:
     """Runs `code` in a child that prints "ready" before a long call, sends it
     SIGINT a second later; returns the lines it printed after "ready" and the

@@ -6,13 +6,12 @@ import itertools
 import math
 import os
 import sys
-import threading
 
 import numpy as np
 import pytest
 
 import gridsearch
-from helpers import interrupt_child
+from helpers import interrupt_child, loop_turns_during, planner_child, serpentine
 from oracle import CONNECTIVITY, legal, move_graph, random_costs, step_cost
 
 
@@ -170,43 +169,12 @@ def test_bad_arguments_are_named():
 
 
 def test_fields_release_the_interpreter_lock():
-    grid = np.ones((1500, 1500), bool)
-    grid[1::2] = False
-    grid[1::4, -1] = True
-    grid[3::4, 0] = True
-    planner = gridsearch.Grid(grid)
-    done = threading.Event()
-    ticks = 0
-
-    def fill():
-        planner.distance_field((0, 0))
-        done.set()
-
-    worker = threading.Thread(target=fill)
-    worker.start()
-    while not done.is_set():
-        ticks += 1
-    worker.join()
-    assert ticks > 10000
+    planner = gridsearch.Grid(serpentine(1500))
+    assert loop_turns_during(lambda: planner.distance_field((0, 0))) > 10000
 
 
-CHILD = """
-import signal, time, numpy as np, gridsearch
-signal.signal(signal.SIGINT, signal.default_int_handler)
-grid = np.ones((6000, 6000), bool)
-grid[1::2] = False
-grid[1::4, -1] = True
-grid[3::4, 0] = True
-planner = gridsearch.Grid(grid)
-print("ready", flush=True)
-try:
-    for _ in range(20):
-        planner.distance_field_batch([(0, 0)] * 2, threads=2)
-    print("finished", flush=True)
-except KeyboardInterrupt:
-    print("interrupted", repr(time.monotonic()), flush=True)
-print("next", planner.distance_field((0, 0), max_cost=2)[0, :4].tolist(), flush=True)
-"""
+CHILD = planner_child("for _ in range(20): planner.distance_field_batch([(0, 0)] * 2, threads=2)",
+                      "planner.distance_field((0, 0), max_cost=2)[0, :4].tolist()")
 
 
 def test_ctrl_c_stops_fields():

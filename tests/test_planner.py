@@ -5,14 +5,13 @@ import itertools
 import math
 import os
 import pickle
-import threading
 
 import numpy as np
 import pytest
 
 import astar
 import gridsearch
-from helpers import interrupt_child
+from helpers import interrupt_child, loop_turns_during, planner_child, serpentine
 from oracle import CONNECTIVITY, check_path, free_cells, oracle, random_costs
 
 @pytest.mark.parametrize("dim", [2, 3])
@@ -182,42 +181,11 @@ def test_bad_arguments_are_named():
 
 def test_searches_release_the_interpreter_lock():
     # While one thread runs a long search, another keeps running Python code.
-    grid = np.ones((1500, 1500), bool)
-    grid[1::2] = False
-    grid[1::4, -1] = True
-    grid[3::4, 0] = True
-    planner = gridsearch.Grid(grid)
-    done = threading.Event()
-    ticks = 0
-
-    def search():
-        planner.astar((0, 0), (1498, 0))
-        done.set()
-
-    worker = threading.Thread(target=search)
-    worker.start()
-    while not done.is_set():
-        ticks += 1
-    worker.join()
-    assert ticks > 10000
+    planner = gridsearch.Grid(serpentine(1500))
+    assert loop_turns_during(lambda: planner.astar((0, 0), (1498, 0))) > 10000
 
 
-CHILD = """
-import signal, time, numpy as np, gridsearch
-signal.signal(signal.SIGINT, signal.default_int_handler)
-grid = np.ones((6000, 6000), bool)
-grid[1::2] = False
-grid[1::4, -1] = True
-grid[3::4, 0] = True
-planner = gridsearch.Grid(grid)
-print("ready", flush=True)
-try:
-    planner.astar((0, 0), (5998, 0))
-    print("finished", flush=True)
-except KeyboardInterrupt:
-    print("interrupted", repr(time.monotonic()), flush=True)
-print("next", planner.astar((0, 0), (0, 2)).cost, flush=True)
-"""
+CHILD = planner_child("planner.astar((0, 0), (5998, 0))", "planner.astar((0, 0), (0, 2)).cost")
 
 
 def test_ctrl_c_stops_a_long_search():

@@ -11,7 +11,7 @@ import pytest
 
 import focal
 import gridsearch
-from helpers import interrupt_child
+from helpers import interrupt_child, planner_child
 from oracle import CONNECTIVITY, check_path, free_cells, legal, moves, oracle, random_costs, step_cost
 
 TOL = 1e-9
@@ -197,22 +197,7 @@ def test_bad_arguments_are_named():
         assert message in str(info.value), (message, str(info.value))
 
 
-CHILD = """
-import signal, time, numpy as np, gridsearch
-signal.signal(signal.SIGINT, signal.default_int_handler)
-grid = np.ones((6000, 6000), bool)
-grid[1::2] = False
-grid[1::4, -1] = True
-grid[3::4, 0] = True
-planner = gridsearch.Grid(grid)
-print("ready", flush=True)
-try:
-    planner.focal((0, 0), (5998, 0), 1.5)
-    print("finished", flush=True)
-except KeyboardInterrupt:
-    print("interrupted", repr(time.monotonic()), flush=True)
-print("next", planner.focal((0, 0), (0, 2), 1.5).cost, flush=True)
-"""
+CHILD = planner_child("planner.focal((0, 0), (5998, 0), 1.5)", "planner.focal((0, 0), (0, 2), 1.5).cost")
 
 
 def test_ctrl_c_stops_a_long_focal_search():

@@ -289,20 +289,12 @@ public:
                                              const FocalOptions& o = {}, unsigned threads = 1,
                                              const StopCheck& interrupted = {}) const {
         check_focal_options(o);
-        for (const auto& q : queries) {
-            check_cell(q.first, "start");
-            check_cell(q.second, "goal");
-        }
         FocalOptions each = o;
         each.order = nullptr;
-        std::vector<PlanResult<Dim>> results(queries.size());
-        run_batch(
-            queries.size(), threads, o.visited,
-            [&](std::size_t i, Workspace& ws, const StopCheck& stop) {
-                results[i] = focal_search(queries[i].first, queries[i].second, each, stop, ws);
-            },
-            [&] { return interrupted && interrupted(); });
-        return results;
+        return for_pairs(queries, o.visited, threads, interrupted,
+                         [&](const Cell& s, const Cell& t, const StopCheck& stop, Workspace& ws) {
+                             return focal_search(s, t, each, stop, ws);
+                         });
     }
 
     // astar for every (start, goal) pair, on `threads` threads (see run_batch),
@@ -313,18 +305,10 @@ public:
                                              const AstarOptions& o = {}, unsigned threads = 1,
                                              const StopCheck& interrupted = {}) const {
         check_options(o);
-        for (const auto& q : queries) {
-            check_cell(q.first, "start");
-            check_cell(q.second, "goal");
-        }
-        std::vector<PlanResult<Dim>> results(queries.size());
-        run_batch(
-            queries.size(), threads, o.visited,
-            [&](std::size_t i, Workspace& ws, const StopCheck& stop) {
-                results[i] = search(queries[i].first, queries[i].second, o, stop, ws);
-            },
-            [&] { return interrupted && interrupted(); });
-        return results;
+        return for_pairs(queries, o.visited, threads, interrupted,
+                         [&](const Cell& s, const Cell& t, const StopCheck& stop, Workspace& ws) {
+                             return search(s, t, o, stop, ws);
+                         });
     }
     // The distance field of `origins` (see field.hpp) into `out`, one value per
     // cell in C order: the cost of the cheapest path from the nearest origin
@@ -369,11 +353,11 @@ public:
         check_cell(from, "cell");
         const int32_t i = view_.index(from.x, from.y, from.z);
         if (!(field[i] > 0.0) || !free_[static_cast<std::size_t>(i)]) return from;
-        const int32_t n = with_moves<false>(INF, [&](const auto& moves) {
-            return downhill(view(), moves, field, Coordinates<Dim>(view_)(i));
-        });
+        const Coordinates<Dim> at(view_);
+        const int32_t n =
+            with_moves<false>(INF, [&](const auto& moves) { return downhill(view(), moves, field, at(i)); });
         if (n < 0) return from;
-        const At a = Coordinates<Dim>(view_)(n);
+        const At a = at(n);
         return {a.x, a.y, a.z};
     }
 
@@ -406,6 +390,25 @@ public:
     }
 
 private:
+    // one(start, goal, stop, workspace) for every pair, on `threads` threads
+    // (see run_batch), after every cell is checked.
+    template <class One>
+    std::vector<PlanResult<Dim>> for_pairs(const std::vector<std::pair<Cell, Cell>>& queries, bool visited,
+                                           unsigned threads, const StopCheck& interrupted, One&& one) const {
+        for (const auto& q : queries) {
+            check_cell(q.first, "start");
+            check_cell(q.second, "goal");
+        }
+        std::vector<PlanResult<Dim>> results(queries.size());
+        run_batch(
+            queries.size(), threads, visited,
+            [&](std::size_t i, Workspace& ws, const StopCheck& stop) {
+                results[i] = one(queries[i].first, queries[i].second, stop, ws);
+            },
+            [&] { return interrupted && interrupted(); });
+        return results;
+    }
+
     std::string cell_text(const Cell& c) const {
         const int64_t v[3] = {c.x, c.y, c.z};
         return planning::cell_text(v, Dim);
@@ -433,11 +436,7 @@ private:
                                  Workspace& ws) const {
         ws.visited = o.visited;
         const int32_t s = view_.index(start.x, start.y, start.z), t = view_.index(goal.x, goal.y, goal.z);
-        if (!free_[s] || !free_[t]) {
-            PlanResult<Dim> r;
-            static_cast<Result<Dim>&>(r) = blocked_result(view_, o.visited);
-            return r;
-        }
+        if (!free_[s] || !free_[t]) return unsearched(false, o.visited);
         const double* keys = o.key ? o.key->data : nullptr;
         return with_moves<false>(INF, [&](const auto& moves) {
             using Moves = std::decay_t<decltype(moves)>;
@@ -567,17 +566,21 @@ private:
         return v;
     }
 
+    // The result of a query that needs no search: an end blocked ("no_path"),
+    // or, with both ends walkable, a negative cost limit ("max_cost").
+    PlanResult<Dim> unsearched(bool ends_free, bool visited) const {
+        PlanResult<Dim> r;
+        static_cast<Result<Dim>&>(r) = blocked_result(view_, visited);
+        r.status = ends_free ? Status::max_cost : Status::no_path;
+        return r;
+    }
+
     // astar after its checks.
     PlanResult<Dim> search(const Cell& start, const Cell& goal, const AstarOptions& o, const StopCheck& stop,
                            Workspace& ws) const {
         ws.visited = o.visited;
         const int32_t s = view_.index(start.x, start.y, start.z), t = view_.index(goal.x, goal.y, goal.z);
-        if (!free_[s] || !free_[t] || o.max_cost < 0.0) {  // nothing to search
-            PlanResult<Dim> r;
-            static_cast<Result<Dim>&>(r) = blocked_result(view_, o.visited);
-            if (free_[s] && free_[t]) r.status = Status::max_cost;
-            return r;
-        }
+        if (!free_[s] || !free_[t] || o.max_cost < 0.0) return unsearched(free_[s] && free_[t], o.visited);
         return with_moves<false>(o.max_cost, [&](const auto& moves) {
             constexpr int Conn = std::decay_t<decltype(moves)>::fixed_count;
             if (o.heuristic) return by_storage(start, goal, o, moves, planning::map_term(o), stop, ws);
@@ -599,13 +602,8 @@ private:
             hi = {std::max(hi.x, t.x), std::max(hi.y, t.y), std::max(hi.z, t.z)};
         }
         std::sort(at.begin(), at.end());
-        if (!free_[static_cast<std::size_t>(view_.index(start.x, start.y, start.z))] || o.max_cost < 0.0) {
-            PlanResult<Dim> r;
-            static_cast<Result<Dim>&>(r) = blocked_result(view_, o.visited);
-            if (o.max_cost < 0.0 && free_[static_cast<std::size_t>(view_.index(start.x, start.y, start.z))])
-                r.status = Status::max_cost;
-            return r;
-        }
+        const bool start_free = free_[static_cast<std::size_t>(view_.index(start.x, start.y, start.z))];
+        if (!start_free || o.max_cost < 0.0) return unsearched(start_free, o.visited);
         const auto is_goal = [&at](int32_t i) { return std::binary_search(at.begin(), at.end(), i); };
         return with_moves<false>(o.max_cost, [&](const auto& moves) {
             constexpr int Conn = std::decay_t<decltype(moves)>::fixed_count;

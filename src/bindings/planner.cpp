@@ -49,11 +49,8 @@ public:
         const CopiedMap h(heuristic);
         const AstarOptions o = options(w, h, max_cost, max_expansions, visited);
         const Cell s = cell(start), t = cell(goal);
-        std::unique_ptr<Workspace> ws = take();
         gridsearch::PlanResult<Dim> r;
-        gridsearch::binding::without_lock(
-            [&](const StopCheck& stop) { r = grid_.astar(s, t, o, stop, ws.get()); });
-        give(std::move(ws));
+        in_workspace([&](Workspace& ws, const StopCheck& stop) { r = grid_.astar(s, t, o, stop, &ws); });
         return with_status(std::move(r));
     }
 
@@ -63,11 +60,8 @@ public:
         const AstarOptions o = options(w, h, max_cost, max_expansions, visited);
         const Cell s = cell(start);
         const std::vector<Cell> ts = cells_of(goals);
-        std::unique_ptr<Workspace> ws = take();
         gridsearch::PlanResult<Dim> r;
-        gridsearch::binding::without_lock(
-            [&](const StopCheck& stop) { r = grid_.astar(s, ts, o, stop, ws.get()); });
-        give(std::move(ws));
+        in_workspace([&](Workspace& ws, const StopCheck& stop) { r = grid_.astar(s, ts, o, stop, &ws); });
         return with_status(std::move(r));
     }
 
@@ -78,10 +72,8 @@ public:
         std::vector<int32_t> order;
         if (with_order) o.order = &order;
         const Cell s = cell(start), t = cell(goal);
-        std::unique_ptr<Workspace> ws = take();
         gridsearch::PlanResult<Dim> r;
-        gridsearch::binding::without_lock([&](const StopCheck& stop) { r = grid_.focal(s, t, o, stop, ws.get()); });
-        give(std::move(ws));
+        in_workspace([&](Workspace& ws, const StopCheck& stop) { r = grid_.focal(s, t, o, stop, &ws); });
         py::tuple out = with_status(std::move(r));
         if (!with_order) return out;
         return py::make_tuple(out, py::array_t<int32_t>(static_cast<py::ssize_t>(order.size()), order.data()));
@@ -122,10 +114,7 @@ public:
         py::array_t<double> out(grid_shape());
         double* data = out.mutable_data();
         const gridsearch::FieldOptions o{reverse, max_cost};
-        std::unique_ptr<Workspace> ws = take();
-        gridsearch::binding::without_lock(
-            [&](const StopCheck& stop) { grid_.distance_field(cells, data, o, stop, ws.get()); });
-        give(std::move(ws));
+        in_workspace([&](Workspace& ws, const StopCheck& stop) { grid_.distance_field(cells, data, o, stop, &ws); });
         return out;
     }
 
@@ -247,6 +236,14 @@ private:
         const char* status = gridsearch::status_name(r.status);
         py::tuple t = gridsearch::binding::to_python<Dim>(std::move(r));
         return py::make_tuple(t[0], t[1], t[2], t[3], status);
+    }
+
+    // fn(workspace, stop) without the lock, on a workspace from the pool.
+    template <class Fn>
+    void in_workspace(Fn&& fn) {
+        std::unique_ptr<Workspace> ws = take();
+        gridsearch::binding::without_lock([&](const StopCheck& stop) { fn(*ws, stop); });
+        give(std::move(ws));
     }
 
     std::unique_ptr<Workspace> take() {
