@@ -8,9 +8,10 @@
 #     wheel must reproduce bit for bit;
 #   - the x86-64 wheel of $FULL_SUITE_PYTHON: the whole suite; the other
 #     x86-64 wheels: the digests;
-#   - the aarch64 wheel of CPython 3.11 under emulation: the result and
-#     validation tests and the digests (scripts/test-aarch64.sh); the other
-#     aarch64 wheels: auditwheel's check of their modules.
+#   - the aarch64 wheels of CPython 3.11 and 3.13 (the versions Debian has
+#     for arm64) under emulation: the result and validation tests and the
+#     digests (scripts/test-aarch64.sh); the other aarch64 wheels:
+#     auditwheel's check of their modules.
 source "$(dirname "$0")/env.sh"
 PY="$(find_python)"
 FULL_SUITE_PYTHON="${FULL_SUITE_PYTHON:-3.10}"
@@ -69,6 +70,8 @@ for v in $(available_pythons); do
     diff -u build/digests-native.json "build/digests-cp${v/./}-x86_64.json"
 done
 
-echo "== the aarch64 wheel of CPython 3.11 under emulation"
-bash scripts/test-aarch64.sh dist/*-cp311-*aarch64.whl build/digests-native.json "${ARM_TESTS[@]/#/$TREE}"
+for tag in cp311 cp313; do
+    echo "== the aarch64 wheel for $tag under emulation"
+    bash scripts/test-aarch64.sh dist/*-$tag-*aarch64.whl build/digests-native.json "${ARM_TESTS[@]/#/$TREE}"
+done
 echo "== every wheel's digests equal the native build's"

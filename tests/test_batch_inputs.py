@@ -6,6 +6,7 @@ import sys
 import threading
 
 import numpy as np
+import pytest
 
 import astar
 import gridsearch
@@ -21,10 +22,15 @@ def run_child(code: str, timeout: float = 120) -> subprocess.CompletedProcess:
     return subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=timeout)
 
 
-def test_a_batch_running_at_interpreter_exit_ends_cleanly():
-    code = SERPENTINE + """
+@pytest.mark.parametrize("search", ["gridsearch.astar2D_batch(g, [[0, 0, 1998, 0]] * 40)",
+                                    "gridsearch.Grid(g).distance_field_batch([(0, 0)] * 8, threads=2)",
+                                    "[gridsearch.Grid(g).astar((0, 0), (1998, 0)) for _ in range(40)]"])
+def test_a_search_running_at_interpreter_exit_ends_cleanly(search):
+    # A daemon thread inside a search (the interpreter lock released) when the
+    # interpreter exits: the process must still exit with 0.
+    code = SERPENTINE + f"""
 import threading, time, gridsearch
-threading.Thread(target=gridsearch.astar2D_batch, args=(g, [[0, 0, 1998, 0]] * 40), daemon=True).start()
+threading.Thread(target=lambda: {search}, daemon=True).start()
 time.sleep(0.5)
 """
     for _ in range(5):

@@ -48,3 +48,39 @@ def test_unsupported_python_version_is_refused_at_once():
                           timeout=30)
     assert done.returncode == 2
     assert "PYTHON_VERSION=3.9 is not supported; supported: 3.10 3.11 3.12 3.13" in done.stderr
+
+
+def load_digests():
+    import importlib.util
+
+    spec = importlib.util.spec_from_file_location("digests", os.path.join(SCRIPTS, "digests.py"))
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+def test_build_digests_see_one_ulp_and_one_expansion(monkeypatch):
+    # The wheels are compared with the native build by these digests: a cost
+    # one ulp off, or one expansion more, in one function must show, and only there.
+    import math
+
+    import astar
+    import focal
+
+    digests = load_digests()
+    before = digests.digests(40, seed=5)
+    assert digests.digests(40, seed=5) == before
+    astar2D, focal3D = astar.astar2D, focal.focal3D
+
+    def ulp_off(*args):
+        path, cost, expansions, visited = astar2D(*args)
+        return path, math.nextafter(cost, math.inf), expansions, visited
+
+    def one_more(*args):
+        path, cost, expansions, visited = focal3D(*args)
+        return path, cost, expansions + 1, visited
+
+    monkeypatch.setattr(astar, "astar2D", ulp_off)
+    monkeypatch.setattr(focal, "focal3D", one_more)
+    after = digests.digests(40, seed=5)
+    assert {k for k in before if before[k] != after[k]} == {"astar2D", "focal3D"}

@@ -139,6 +139,7 @@ std::string doc(const char* what) { return std::string(what) + RETURNS; }
 PYBIND11_MODULE(_batch, m) {
     m.doc() = "Batch calls of the astar and focal searches, run on native threads.";
     m.attr("__version__") = GRIDSEARCH_VERSION;
+    gridsearch::binding::watch_interpreter_exit();
 
     m.def("astar2D_batch", &plain<2>, "grid"_a, "queries"_a, "use_uniform_step_cost"_a = false, py::kw_only(),
           "threads"_a = py::none(), "visited"_a = false,

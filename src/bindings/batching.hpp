@@ -14,9 +14,12 @@
 #include <cxxabi.h>
 #endif
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace gridsearch::binding {
@@ -105,21 +108,72 @@ inline bool finalizing() { return Py_IsFinalizing() != 0; }
 inline bool finalizing() { return _Py_IsFinalizing() != 0; }
 #endif
 
+// Interpreter exit. Up to CPython 3.13, a thread that waits for the
+// interpreter lock when the interpreter finalizes is ended on the spot
+// (pthread_exit), unwinding through the native frames it is in. With the C++
+// runtime linked into the module (the manylinux wheels) that unwinder cannot
+// read this module's frames and the process crashes. So a thread of ours never
+// waits for the lock once exit has begun: an atexit callback (it runs before
+// finalization) raises `exiting`, then lets every thread already on its way to
+// the lock take it; a thread that comes later parks for good instead, as
+// CPython 3.14 itself parks such threads. The guard is never destroyed: parked
+// threads outlive static destructors.
+struct ExitGuard {
+    std::atomic<bool> exiting{false};
+    std::atomic<int> taking{0};
+};
+inline ExitGuard& exit_guard() {
+    static ExitGuard* guard = new ExitGuard;
+    return *guard;
+}
+
+[[noreturn]] inline void park() {
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(24));
+}
+
+// PyEval_RestoreThread(state), or parks the thread when the interpreter exits.
+inline void take_lock(PyThreadState* state) {
+    ExitGuard& guard = exit_guard();
+    guard.taking.fetch_add(1);
+    if (guard.exiting.load()) {
+        guard.taking.fetch_sub(1);
+        park();
+    }
+    PyEval_RestoreThread(state);
+    guard.taking.fetch_sub(1);
+}
+
+// Registers the atexit callback; every module that calls without_lock calls
+// this once when it is imported.
+inline void watch_interpreter_exit() {
+    py::module_::import("atexit").attr("register")(py::cpp_function([] {
+        ExitGuard& guard = exit_guard();
+        guard.exiting.store(true);
+        while (guard.taking.load() > 0) {
+            py::gil_scoped_release let_them_take_it;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }));
+}
+
 // Runs work(interrupted) with the interpreter lock released; interrupted()
 // takes the lock to ask for pending signals (Ctrl-C), and answers true without
 // waiting for it while the interpreter exits. The lock is released and taken
-// back by hand, not by a guard: at interpreter exit, taking it back ends this
-// thread, which must not happen inside a destructor. An Interrupted from the
-// work becomes the Python error the signal handler set.
+// back by hand, not by a guard: at interpreter exit, taking it back parks this
+// thread (take_lock), which must not happen inside a destructor. An
+// Interrupted from the work becomes the Python error the signal handler set.
 template <class Work>
 void without_lock(Work&& work) {
-    const StopCheck interrupted = [] {
-        if (finalizing()) return true;
-        py::gil_scoped_acquire locked;
-        return PyErr_CheckSignals() != 0;
+    PyThreadState* state = nullptr;
+    const StopCheck interrupted = [&state] {
+        if (finalizing() || exit_guard().exiting.load()) return true;
+        take_lock(state);
+        const bool signalled = PyErr_CheckSignals() != 0;
+        state = PyEval_SaveThread();
+        return signalled;
     };
     std::exception_ptr failed;
-    PyThreadState* state = PyEval_SaveThread();
+    state = PyEval_SaveThread();
     try {
         work(interrupted);
 #if defined(__GLIBCXX__)
@@ -129,7 +183,7 @@ void without_lock(Work&& work) {
     } catch (...) {
         failed = std::current_exception();
     }
-    PyEval_RestoreThread(state);
+    take_lock(state);
     if (failed) {
         try {
             std::rethrow_exception(failed);

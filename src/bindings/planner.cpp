@@ -292,6 +292,7 @@ void define(py::module_& m, const char* name) {
 
 PYBIND11_MODULE(_planner, m) {
     m.doc() = "Native part of gridsearch.Grid: one converted grid, many searches without the interpreter lock.";
+    gridsearch::binding::watch_interpreter_exit();
     define<2>(m, "Grid2D");
     define<3>(m, "Grid3D");
 }
