@@ -38,6 +38,34 @@ time.sleep(0.5)
         assert done.returncode == 0 and "FATAL" not in done.stderr, (done.returncode, done.stderr[-2000:])
 
 
+def test_a_child_forked_during_a_batch_exits():
+    # The batch's thread waits for the interpreter lock now and then (its
+    # Ctrl-C check); a child forked meanwhile has no such thread and must not
+    # wait for it at exit.
+    code = SERPENTINE + """
+import os, sys, threading, time, warnings, gridsearch
+warnings.simplefilter("ignore", DeprecationWarning)  # fork() of a threaded process
+threading.Thread(target=lambda: gridsearch.astar2D_batch(g, [[0, 0, 1998, 0]] * 400), daemon=True).start()
+time.sleep(0.2)
+for _ in range(10):
+    t = time.perf_counter()
+    while time.perf_counter() - t < 0.01:  # busy, so that the batch's thread waits for the lock
+        pass
+    pid = os.fork()
+    if pid == 0:
+        sys.exit(0)  # runs the atexit callbacks
+    for _ in range(300):
+        if os.waitpid(pid, os.WNOHANG)[0]:
+            break
+        time.sleep(0.01)
+    else:
+        os.kill(pid, 9)
+        sys.exit("a forked child did not exit")
+"""
+    done = run_child(code)
+    assert done.returncode == 0, done.stderr[-2000:]
+
+
 def test_a_grid_resized_by_another_thread_does_not_crash_the_batch():
     code = SERPENTINE + """
 import threading, time, gridsearch

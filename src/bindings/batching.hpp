@@ -12,6 +12,7 @@
 
 #if defined(__GLIBCXX__)
 #include <cxxabi.h>
+#include <pthread.h>
 #endif
 
 #include <atomic>
@@ -117,13 +118,17 @@ inline bool finalizing() { return _Py_IsFinalizing() != 0; }
 // finalization) raises `exiting`, then lets every thread already on its way to
 // the lock take it; a thread that comes later parks for good instead, as
 // CPython 3.14 itself parks such threads. The guard is never destroyed: parked
-// threads outlive static destructors.
+// threads outlive static destructors. A forked child has only the thread that
+// forked, which holds the lock: no thread of the child is taking it.
 struct ExitGuard {
     std::atomic<bool> exiting{false};
     std::atomic<int> taking{0};
 };
 inline ExitGuard& exit_guard() {
-    static ExitGuard* guard = new ExitGuard;
+    static ExitGuard* guard = [] {
+        pthread_atfork(nullptr, nullptr, [] { exit_guard().taking.store(0); });
+        return new ExitGuard;
+    }();
     return *guard;
 }
 
