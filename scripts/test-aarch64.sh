@@ -44,6 +44,9 @@ if [ ! -x "$ARM/usr/bin/python$V" ]; then
         "python$V-minimal" "libpython$V-stdlib" libstdc++6 | grep -v '^ \|<' | sort -u)"
     (cd "$APT/debs" && apt-get "${opts[@]}" download $pkgs)
     for deb in "$APT"/debs/*.deb; do dpkg -x "$deb" "$ARM"; done
+    # Debian 13's packages put everything under /usr; /lib (the dynamic
+    # loader's path) is a link that no package ships.
+    [ -e "$ARM/lib" ] || ln -s usr/lib "$ARM/lib"
 fi
 
 rm -rf "$SITE"
