@@ -38,6 +38,24 @@ time.sleep(0.5)
         assert done.returncode == 0 and "FATAL" not in done.stderr, (done.returncode, done.stderr[-2000:])
 
 
+def test_an_exit_handler_may_wait_for_a_thread_in_a_search():
+    # A handler registered before the package (so it runs after the
+    # package's own) joins a daemon thread that is inside a search: the
+    # search stops, the thread finishes, the process exits.
+    code = SERPENTINE + """
+import atexit, threading, time
+worker = []
+atexit.register(lambda: worker[0].join())
+import gridsearch
+worker.append(threading.Thread(target=lambda: [gridsearch.Grid(g).astar((0, 0), (1998, 0)) for _ in range(40)],
+                               daemon=True))
+worker[0].start()
+time.sleep(0.5)
+"""
+    done = run_child(code, timeout=60)
+    assert done.returncode == 0 and "Search interrupted!" in done.stderr, (done.returncode, done.stderr[-2000:])
+
+
 def test_a_child_forked_during_a_batch_exits():
     # The batch's thread waits for the interpreter lock now and then (its
     # Ctrl-C check); a child forked meanwhile has no such thread and must not

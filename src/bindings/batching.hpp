@@ -113,39 +113,25 @@ inline bool finalizing() { return _Py_IsFinalizing() != 0; }
 // interpreter lock when the interpreter finalizes is ended on the spot
 // (pthread_exit), unwinding through the native frames it is in. With the C++
 // runtime linked into the module (the manylinux wheels) that unwinder cannot
-// read this module's frames and the process crashes. So a thread of ours never
-// waits for the lock once exit has begun: an atexit callback (it runs before
-// finalization) raises `exiting`, then lets every thread already on its way to
-// the lock take it; a thread that comes later parks for good instead, as
-// CPython 3.14 itself parks such threads. The guard is never destroyed: parked
-// threads outlive static destructors. A forked child has only the thread that
-// forked, which holds the lock: no thread of the child is taking it.
+// read this module's frames and the process crashes. So no thread may be
+// inside without_lock, the lock released, when finalization begins: an
+// atexit callback (atexit runs before finalization) raises `exiting`, which
+// stops every running search at its next stop check, and waits, the lock
+// released, until every such thread has taken the lock back. From then on a
+// search keeps the lock and stops at once with "Search interrupted!". A
+// forked child has only the thread that forked, which holds the lock. The
+// guard is never destroyed: threads may still read it during static
+// destruction.
 struct ExitGuard {
     std::atomic<bool> exiting{false};
-    std::atomic<int> taking{0};
+    std::atomic<int> unlocked{0};  // threads inside without_lock without the lock
 };
 inline ExitGuard& exit_guard() {
     static ExitGuard* guard = [] {
-        pthread_atfork(nullptr, nullptr, [] { exit_guard().taking.store(0); });
+        pthread_atfork(nullptr, nullptr, [] { exit_guard().unlocked.store(0); });
         return new ExitGuard;
     }();
     return *guard;
-}
-
-[[noreturn]] inline void park() {
-    for (;;) std::this_thread::sleep_for(std::chrono::hours(24));
-}
-
-// PyEval_RestoreThread(state), or parks the thread when the interpreter exits.
-inline void take_lock(PyThreadState* state) {
-    ExitGuard& guard = exit_guard();
-    guard.taking.fetch_add(1);
-    if (guard.exiting.load()) {
-        guard.taking.fetch_sub(1);
-        park();
-    }
-    PyEval_RestoreThread(state);
-    guard.taking.fetch_sub(1);
 }
 
 // Registers the atexit callback; every module that calls without_lock calls
@@ -154,7 +140,7 @@ inline void watch_interpreter_exit() {
     py::module_::import("atexit").attr("register")(py::cpp_function([] {
         ExitGuard& guard = exit_guard();
         guard.exiting.store(true);
-        while (guard.taking.load() > 0) {
+        while (guard.unlocked.load() > 0) {
             py::gil_scoped_release let_them_take_it;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -163,16 +149,25 @@ inline void watch_interpreter_exit() {
 
 // Runs work(interrupted) with the interpreter lock released; interrupted()
 // takes the lock to ask for pending signals (Ctrl-C), and answers true without
-// waiting for it while the interpreter exits. The lock is released and taken
-// back by hand, not by a guard: at interpreter exit, taking it back parks this
-// thread (take_lock), which must not happen inside a destructor. An
-// Interrupted from the work becomes the Python error the signal handler set.
+// it once the interpreter exits. Once exit has begun, the work runs with the
+// lock held and interrupted() answers true at once (see ExitGuard). The lock
+// is released and taken back by hand, not by a guard, so that no destructor
+// waits for it. An Interrupted from the work becomes the Python error the
+// signal handler set.
 template <class Work>
 void without_lock(Work&& work) {
+    ExitGuard& guard = exit_guard();
+    guard.unlocked.fetch_add(1);
+    if (guard.exiting.load() || finalizing()) {
+        guard.unlocked.fetch_sub(1);
+        const StopCheck stop_now = [] { return true; };
+        work(stop_now);
+        return;
+    }
     PyThreadState* state = nullptr;
-    const StopCheck interrupted = [&state] {
-        if (finalizing() || exit_guard().exiting.load()) return true;
-        take_lock(state);
+    const StopCheck interrupted = [&state, &guard] {
+        if (guard.exiting.load() || finalizing()) return true;
+        PyEval_RestoreThread(state);
         const bool signalled = PyErr_CheckSignals() != 0;
         state = PyEval_SaveThread();
         return signalled;
@@ -188,7 +183,8 @@ void without_lock(Work&& work) {
     } catch (...) {
         failed = std::current_exception();
     }
-    take_lock(state);
+    PyEval_RestoreThread(state);
+    guard.unlocked.fetch_sub(1);
     if (failed) {
         try {
             std::rethrow_exception(failed);
