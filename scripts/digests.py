@@ -50,6 +50,10 @@ def _cell(rng, shape, grid):
     return tuple(int(i) for i in np.unravel_index(free[rng.integers(free.size)], shape))
 
 
+def _inside(cells, shape) -> bool:
+    return all(0 <= c < n for c, n in zip(cells, shape))
+
+
 def _map(rng, shape):
     kind = rng.integers(4)
     if kind == 0:
@@ -106,13 +110,9 @@ def calls(n: int, seed: int):
             yield (
                 "Grid.astar",
                 (costs, a, b, w),
-                lambda: tuple(planner.astar(a, b, w=w, visited=True)[:4]) if all(
-                    0 <= c < n for c, n in zip(a + b, shape + shape)
-                ) else None,
+                lambda: tuple(planner.astar(a, b, w=w, visited=True)[:4]) if _inside(a + b, shape * 2) else None,
             )
-            yield ("Grid.distance_field", (costs, b), lambda: planner.distance_field(b) if all(
-                0 <= c < n for c, n in zip(b, shape)
-            ) else None)
+            yield ("Grid.distance_field", (costs, b), lambda: planner.distance_field(b) if _inside(b, shape) else None)
 
 
 def digests(n: int, seed: int) -> dict[str, str]:
