@@ -77,6 +77,51 @@ def test_fields_equal_dijkstra_both_ways_and_descend_at_their_cost(dim):
                 assert tuple(step) == tuple(path[1] if len(path) > 1 else path[0])
 
 
+@pytest.mark.parametrize("dim", [2, 3])
+def test_descents_cross_zero_cost_plateaus(dim):
+    """Regions of zero-cost cells make many neighbours equal: descending and
+    stepping still reach an origin at the field's cost, and agents stepping
+    together never swap places back and forth."""
+    rng = np.random.default_rng(40 + dim)
+    for case in range(12 if dim == 2 else 6):
+        shape = tuple(int(v) for v in rng.integers(4, 14 if dim == 2 else 7, dim))
+        cost = np.where(rng.random(shape) < 0.6, 0.0, random_costs(rng, shape, 0.15))
+        origins = [tuple(int(v) for v in rng.integers(0, shape)) for _ in range(int(rng.integers(1, 3)))]
+        for rules in rule_sets(dim):
+            grid = planner(cost, rules)
+            field = grid.distance_field(np.array(origins), reverse=True)
+            np.testing.assert_allclose(field, expected_field(cost, origins, True, math.inf, **rules), rtol=1e-12)
+            cells = np.argwhere(np.isfinite(field))
+            for cell in map(tuple, cells):
+                path = grid.descend(field, cell)
+                assert field[tuple(path[-1])] == 0
+                assert walk_cost(cost, path, rules) == pytest.approx(field[cell], rel=1e-12, abs=1e-12)
+                assert len({tuple(c) for c in path}) == len(path)  # no cell twice
+            # Stepping every cell at once follows the same paths.
+            at = cells.copy()
+            for _ in range(field.size + 1):
+                nxt = grid.next_steps(field, at)
+                if np.array_equal(nxt, at):
+                    break
+                at = nxt
+            assert (field[tuple(at.T)] == 0).all()
+    g = gridsearch.Grid(np.array([[1.0, 0.0, 0.0, 1.0]]))
+    f = g.distance_field((0, 3), reverse=True)
+    assert g.next_steps(f, [(0, 1), (0, 2)]).tolist() == [[0, 2], [0, 3]]
+    assert g.descend(f, (0, 0)).tolist() == [[0, 0], [0, 1], [0, 2], [0, 3]]
+
+
+def test_a_field_that_does_not_lead_down_fails_at_once():
+    g = gridsearch.Grid(np.ones((2000, 2000), bool))
+    with pytest.raises(ValueError, match=r"the field does not lead down from \(1000, 1000\): every move reaches a "
+                                         r"higher value"):
+        g.descend(np.ones((2000, 2000)), (1000, 1000))
+    level = gridsearch.Grid(np.zeros((50, 50)))
+    with pytest.raises(ValueError, match="it stays level and never leads lower"):
+        level.descend(np.ones((50, 50)), (10, 10))
+    assert level.next_steps(np.ones((50, 50)), (10, 10)).tolist() == [10, 10]
+
+
 def test_integer_costs_are_exact_and_the_nearest_origin_wins():
     cost = np.array([[1, 2, 3, 4, 5, 6, 7]], float)
     grid = gridsearch.Grid(cost, connectivity=4)
@@ -158,7 +203,7 @@ def test_bad_arguments_are_named():
         (lambda: grid.descend(field, (0, 5)), ValueError, "start (0, 5) lies outside the grid of shape (4, 5)"),
         (lambda: walled.descend(walled.distance_field((0, 0), reverse=True), (0, 2)), ValueError,
          "start (0, 2) has field value inf; it must be finite and >= 0"),
-        (lambda: grid.descend(np.full((4, 5), 3.0), (1, 1)), ValueError, "the field goes round in a loop"),
+        (lambda: grid.descend(np.full((4, 5), 3.0), (1, 1)), ValueError, "the field does not lead down from (1, 1)"),
         (lambda: grid.next_steps(field, [(0, 0), (4, 4)]), ValueError, "cells row 1 (4, 4) lies outside"),
         (lambda: grid.next_steps(field, np.ones((4, 5), bool)), TypeError, "cells must hold integers, got dtype bool"),
     ]

@@ -20,7 +20,8 @@
 // TiledCells (larger grids): there, a compact region's cells lie on many rows
 // far apart in memory, and every fresh page a search touches in a grid-sized
 // array costs a page fault (two for a flag byte, read before it is written).
-// So the grid is cut into tiles (32 x 32 in 2D, 8^3 in 3D); a tile's flags,
+// So the grid is cut into tiles (32 x 32 in 2D, 8^3 in 3D, narrower along
+// a short axis: see TileShape); a tile's flags,
 // costs and parents are stored together, only for tiles holding a reached
 // cell, in one growing heap block that the allocator recycles from call to
 // call. A directory maps each tile of the grid to its storage (0 = none yet).
@@ -206,11 +207,37 @@ private:
     bool finished_ = false;
 };
 
+// The tile shape of a grid: log2 of the tile's extent along each axis.
+// Tiles hold at most 2^10 cells in 2D (32 x 32) and 2^9 in 3D (8^3); on a
+// thin grid the bits of an axis too short for its share go to the others,
+// so that a tile never extends far past the grid and its cells are touched
+// together (a (1, n) grid has 1 x 1024 tiles, not 32 x 32 ones of which one
+// row is used).
+template <int Dim>
+struct TileShape {
+    static constexpr int BITS = Dim == 2 ? 10 : 9;
+    int shift[3] = {0, 0, 0};
+
+    explicit TileShape(const int32_t* extent) {
+        int need[3] = {0, 0, 0};  // bits that cover each axis
+        for (int d = 0; d < Dim; ++d)
+            while (need[d] < 31 && (int64_t(1) << need[d]) < extent[d]) ++need[d];
+        // One bit at a time to the axes in turn, skipping those already covered.
+        for (int left = BITS, d = 0, idle = 0; left > 0 && idle < Dim; d = (d + 1) % Dim) {
+            if (shift[d] < need[d]) {
+                ++shift[d];
+                --left;
+                idle = 0;
+            } else {
+                ++idle;
+            }
+        }
+    }
+};
+
 template <int Dim>
 class TiledCells {
-    static constexpr int SHIFT = Dim == 2 ? 5 : 3;
-    static constexpr int32_t MASK = (1 << SHIFT) - 1;
-    static constexpr int32_t PER_TILE = 1 << (SHIFT * Dim);
+    static constexpr int32_t PER_TILE = int32_t(1) << TileShape<Dim>::BITS;
 
     struct Tile {
         double g[PER_TILE];
@@ -220,12 +247,17 @@ class TiledCells {
 
 public:
     TiledCells(const GridView<Dim>& grid, int32_t cells, FlatStore* = nullptr)
-        : cells_(cells),
-          tiles_y_(tiles_along(grid.cols)),
-          tiles_z_(Dim == 3 ? tiles_along(grid.depth) : 1),
-          directory_(static_cast<std::size_t>(tiles_along(grid.rows)) * static_cast<std::size_t>(tiles_y_) *
-                     static_cast<std::size_t>(tiles_z_) * sizeof(uint32_t)),
-          slots_(directory_.as<uint32_t>()) {}
+        : cells_(cells), shape_(extents(grid)) {
+        const int32_t e[3] = {grid.rows, grid.cols, grid.depth};
+        for (int d = 0; d < 3; ++d) {
+            shift_[d] = d < Dim ? shape_.shift[d] : 0;
+            mask_[d] = (int32_t(1) << shift_[d]) - 1;
+            along_[d] = d < Dim ? tiles_along(e[d], d) : 1;
+        }
+        directory_ = ZeroedBlock(static_cast<std::size_t>(along_[0]) * static_cast<std::size_t>(along_[1]) *
+                                 static_cast<std::size_t>(along_[2]) * sizeof(uint32_t));
+        slots_ = directory_.as<uint32_t>();
+    }
     TiledCells(const TiledCells&) = delete;
     TiledCells& operator=(const TiledCells&) = delete;
     ~TiledCells() { std::free(tiles_); }
@@ -276,19 +308,29 @@ public:
         return visited;
     }
 
+    // Tiles holding a reached cell (each of sizeof(Tile) bytes).
+    std::size_t tiles_used() const { return used_; }
+    static constexpr std::size_t tile_bytes() { return sizeof(Tile); }
+
 private:
-    static int32_t tiles_along(int32_t extent) { return (extent >> SHIFT) + ((extent & MASK) != 0); }
+    static TileShape<Dim> extents(const GridView<Dim>& grid) {
+        const int32_t e[3] = {grid.rows, grid.cols, grid.depth};
+        return TileShape<Dim>(e);
+    }
+    int32_t tiles_along(int32_t extent, int d) const {
+        return (extent >> shift_[d]) + ((extent & mask_[d]) != 0);
+    }
 
     std::size_t slot(const At& a) const {
-        std::size_t s = static_cast<std::size_t>(a.x >> SHIFT) * static_cast<std::size_t>(tiles_y_) +
-                        static_cast<std::size_t>(a.y >> SHIFT);
-        if (Dim == 3) s = s * static_cast<std::size_t>(tiles_z_) + static_cast<std::size_t>(a.z >> SHIFT);
+        std::size_t s = static_cast<std::size_t>(a.x >> shift_[0]) * static_cast<std::size_t>(along_[1]) +
+                        static_cast<std::size_t>(a.y >> shift_[1]);
+        if (Dim == 3) s = s * static_cast<std::size_t>(along_[2]) + static_cast<std::size_t>(a.z >> shift_[2]);
         return s;
     }
 
-    static int32_t offset(const At& a) {
-        if (Dim == 2) return ((a.x & MASK) << SHIFT) | (a.y & MASK);
-        return ((a.x & MASK) << (2 * SHIFT)) | ((a.y & MASK) << SHIFT) | (a.z & MASK);
+    int32_t offset(const At& a) const {
+        if (Dim == 2) return ((a.x & mask_[0]) << shift_[1]) | (a.y & mask_[1]);
+        return ((a.x & mask_[0]) << (shift_[1] + shift_[2])) | ((a.y & mask_[1]) << shift_[2]) | (a.z & mask_[2]);
     }
 
     // The tile of a reached cell.
@@ -307,10 +349,12 @@ private:
     }
 
     int32_t cells_;
-    int32_t tiles_y_;
-    int32_t tiles_z_;
+    TileShape<Dim> shape_;
+    int shift_[3];
+    int32_t mask_[3];
+    int32_t along_[3];  // tiles along each axis
     ZeroedBlock directory_;
-    uint32_t* slots_;
+    uint32_t* slots_ = nullptr;
     Tile* tiles_ = nullptr;
     std::size_t used_ = 0;
     std::size_t capacity_ = 0;

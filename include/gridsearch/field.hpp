@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "cells.hpp"
@@ -94,21 +95,125 @@ void grow_field(const GridView<Dim>& grid, Moves& moves, const std::vector<int32
     }
 }
 
-// The move from cell c (with a finite field value) that minimises step cost +
-// the field value of the cell it enters, ties to the first in move order; -1
-// when no move leads to a finite value.
-template <int Dim, class Moves>
-int32_t downhill(const GridView<Dim>& grid, const Moves& moves, const double* field, const At& c) {
-    int32_t best = -1;
+// Which way a field leads on from cell c. `least` is the least step cost +
+// value over c's moves, the candidates the moves reaching it. down: the first
+// candidate (in move order) whose value is below c's; flat: no such candidate,
+// but c's value equals least, so candidates of c's own value lead on across a
+// level region (cells joined by moves that add nothing, such as zero-cost
+// cells); none: no move reaches a finite value; up: every candidate is
+// higher (the field is not one of this grid's reversed fields at c).
+enum class Way { down, flat, none, up };
+
+struct Downhill {
+    Way way = Way::none;
+    int32_t next = -1;  // the cell to go to, for `down`
     double least = INF;
+};
+
+template <int Dim, class Moves>
+Downhill downhill(const GridView<Dim>& grid, const Moves& moves, const double* field, const At& c) {
+    const double v = field[c.i];
+    double least = INF;
+    int32_t first = -1, lower = -1;
+    bool level = false;
     moves(grid, c, [&](int32_t, int32_t, int32_t, int32_t n, double step) {
-        const double v = field[n] + step;
-        if (v < least) {
-            least = v;
-            best = n;
+        const double t = field[n] + step;
+        if (t < least) {
+            least = t;
+            first = n;
+            lower = field[n] < v ? n : -1;
+            level = field[n] == v;
+        } else if (t == least) {
+            if (lower < 0 && field[n] < v) lower = n;
+            level = level || field[n] == v;
         }
     });
-    return best;
+    if (first < 0) return {Way::none, -1, least};
+    if (lower >= 0) return {Way::down, lower, least};
+    if (level && least == v) return {Way::flat, -1, least};
+    return {Way::up, -1, least};
 }
+
+// The cells of a level region reachable from one cell over level moves
+// (candidates of the cell's own value, see downhill), each with its hop
+// distance to the nearest exit (a cell whose way is `down`), so that a walk
+// across the region always gets nearer to an exit: the next cell is the first
+// level move (in move order) to a cell one hop nearer. The distance of a
+// cell depends only on the cells reachable from it, so a route built from
+// any cell before it gives the same walk.
+template <int Dim, class Moves>
+class LevelRoute {
+public:
+    LevelRoute(const GridView<Dim>& grid, const Moves& moves, const double* field, const At& from, StopPoll& poll)
+        : coords_(grid) {
+        // Forward: the region, and each cell's level moves in move order.
+        id(from.i);
+        for (std::size_t k = 0; k < cells_.size(); ++k) {
+            poll.tick();
+            const At c = coords_(cells_[k]);
+            const Downhill d = downhill(grid, moves, field, c);
+            exit_.push_back(d.way == Way::down);
+            first_.push_back(static_cast<int32_t>(next_.size()));
+            if (d.way != Way::flat) continue;
+            const double v = field[c.i];
+            moves(grid, c, [&](int32_t, int32_t, int32_t, int32_t n, double step) {
+                if (field[n] == v && field[n] + step == d.least) next_.push_back(id(n));
+            });
+        }
+        first_.push_back(static_cast<int32_t>(next_.size()));
+        // Backward from the exits: hop distances.
+        const std::size_t n = cells_.size();
+        std::vector<int32_t> into(n + 1, 0), from_of(next_.size());
+        for (int32_t t : next_) ++into[static_cast<std::size_t>(t) + 1];
+        for (std::size_t k = 0; k < n; ++k) into[k + 1] += into[k];
+        std::vector<int32_t> fill(into.begin(), into.end() - 1);
+        for (std::size_t k = 0; k < n; ++k)
+            for (int32_t e = first_[k]; e < first_[k + 1]; ++e)
+                from_of[static_cast<std::size_t>(fill[static_cast<std::size_t>(next_[e])]++)] = static_cast<int32_t>(k);
+        hops_.assign(n, -1);
+        std::vector<int32_t> queue;
+        for (std::size_t k = 0; k < n; ++k)
+            if (exit_[k]) {
+                hops_[k] = 0;
+                queue.push_back(static_cast<int32_t>(k));
+            }
+        for (std::size_t q = 0; q < queue.size(); ++q) {
+            const int32_t k = queue[q];
+            for (int32_t e = into[k]; e < into[k + 1]; ++e) {
+                const int32_t p = from_of[static_cast<std::size_t>(e)];
+                if (hops_[p] < 0) {
+                    hops_[p] = hops_[k] + 1;
+                    queue.push_back(p);
+                }
+            }
+        }
+    }
+
+    bool holds(int32_t cell) const { return ids_.count(cell) != 0; }
+
+    // The next cell across the region from a level cell it holds; -1 when no
+    // exit is reachable from there.
+    int32_t next(int32_t cell) const {
+        const int32_t k = ids_.at(cell);
+        if (hops_[k] <= 0) return -1;
+        for (int32_t e = first_[k]; e < first_[k + 1]; ++e)
+            if (hops_[next_[e]] == hops_[k] - 1) return cells_[next_[e]];
+        return -1;  // not reached: a cell at distance d has a move to one at d - 1
+    }
+
+private:
+    int32_t id(int32_t cell) {
+        const auto it = ids_.emplace(cell, static_cast<int32_t>(cells_.size()));
+        if (it.second) cells_.push_back(cell);
+        return it.first->second;
+    }
+
+    Coordinates<Dim> coords_;
+    std::unordered_map<int32_t, int32_t> ids_;  // cell -> place in cells_
+    std::vector<int32_t> cells_;
+    std::vector<bool> exit_;
+    std::vector<int32_t> first_, next_;  // level moves of cell k: next_[first_[k] .. first_[k + 1])
+    std::vector<int32_t> hops_;          // hops to the nearest exit, -1 for none
+};
 
 }  // namespace gridsearch

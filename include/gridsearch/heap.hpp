@@ -153,8 +153,8 @@ namespace gridsearch {
 
 // A radix heap (Ahuja, Mehlhorn, Orlin and Tarjan, 1990) for the planner's
 // searches whose keys never fall below the last key popped (A* with a
-// consistent estimate, Dijkstra): keys are non-negative doubles, compared as
-// their bit patterns. A key below the last one popped (an ULP of rounding in
+// consistent estimate, Dijkstra): keys are non-negative doubles (-0.0 taken
+// as 0), compared as their bit patterns. A key below the last one popped (an ULP of rounding in
 // g + h) is taken as equal to it. Entries of equal key come out last in,
 // first out, so the order is fixed by the pushes alone.
 template <class P>
@@ -171,6 +171,7 @@ public:
     }
 
     void push(double f, const P& p) {
+        f += 0.0;  // -0.0 is 0: its bit pattern would rank above every positive key
         uint64_t k;
         std::memcpy(&k, &f, sizeof k);
         if (k < last_) k = last_;

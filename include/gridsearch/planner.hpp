@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -27,6 +28,7 @@
 
 #include "astar.hpp"
 #include "batch.hpp"
+#include "cell_map.hpp"
 #include "cost_moves.hpp"
 #include "field.hpp"
 #include "grid.hpp"
@@ -73,7 +75,7 @@ struct PlanResult : Result<Dim> {
 
 struct AstarOptions {
     double w = 1.0;                      // f = g + w h, w >= 1
-    std::optional<MapRef> heuristic;     // per-cell h instead of the built-in estimate
+    std::optional<MapArg> heuristic;     // per-cell h instead of the built-in estimate
     double max_cost = INF;               // cells costing more to reach are not searched
     int64_t max_expansions = -1;         // stop after this many expansions (-1: no limit)
     bool visited = false;                // return the map of expanded cells
@@ -81,7 +83,7 @@ struct AstarOptions {
 
 struct FocalOptions {
     double w = 1.0;                     // the bound: f <= w x f_min, w >= 1
-    std::optional<MapRef> key;          // per-cell focal key (else h)
+    std::optional<MapArg> key;          // per-cell focal key (else h)
     int64_t max_expansions = -1;        // stop after this many expansions (-1: no limit)
     bool visited = false;               // return the map of expanded cells
     std::vector<int32_t>* order = nullptr;  // when set, receives the expanded cells in order
@@ -93,12 +95,6 @@ struct FieldOptions {
 };
 
 namespace planning {
-
-inline std::string cell_text(const int64_t* c, int dim) {
-    std::string s = "(";
-    for (int d = 0; d < dim; ++d) s += (d ? ", " : "") + std::to_string(c[d]);
-    return s + ")";
-}
 
 // f = g + scale x the least move length to the goal (scale = w x the
 // smallest cell cost), for the connectivity Conn (0: `connectivity`).
@@ -150,7 +146,14 @@ struct GoalSetTerm {
 // the optimum by at most that factor, far below any real difference of two
 // paths' costs on a grid.
 inline MapTerm map_term(const AstarOptions& o) {
-    return MapTerm{o.heuristic->data, o.w == 1.0 ? 1.0 + 0x1p-40 : o.w};
+    return MapTerm{o.heuristic->data(), o.w == 1.0 ? 1.0 + 0x1p-40 : o.w};
+}
+
+// Calls fn(begin, end) for consecutive ranges of at most `block` of the
+// indices [0, count), in order (64-bit: count may be near the cell limit).
+template <class Fn>
+void in_blocks(int64_t count, int64_t block, Fn&& fn) {
+    for (int64_t i = 0; i < count; i += block) fn(i, std::min(count, i + block));
 }
 
 // No goal but the search's own.
@@ -195,29 +198,43 @@ public:
         cost_.resize(static_cast<std::size_t>(n));
         unit_ = true;
         min_cost_ = INF;
+        double most = 0.0;
+        int64_t most_at = 0;
         for (int64_t i = 0; i < n; ++i) {
-            const double c = costs.data[i];
-            if (!(c >= 0.0)) {
-                int64_t at[3] = {0, 0, 0};
-                int64_t rest = i;
-                for (int d = Dim - 1; d >= 0; --d) {
-                    at[d] = rest % shape_[d];
-                    rest /= shape_[d];
-                }
-                throw std::invalid_argument("cell " + planning::cell_text(at, Dim) + " costs " + number(c) +
+            const double c = costs.data[i] + 0.0;  // -0.0 is the cost 0
+            if (!(c >= 0.0))
+                throw std::invalid_argument("cell " + cell_at(i) + " costs " + number(c) +
                                             "; a cost must be >= 0 (walkable) or +inf (blocked)");
-            }
             cost_[i] = c;
             free_[i] = c != INF;
             if (free_[i]) {
                 unit_ = unit_ && c == 1.0;
                 if (c < min_cost_) min_cost_ = c;
+                if (c > most) {
+                    most = c;
+                    most_at = i;
+                }
             }
         }
+        const double limit = max_finite_cost(n);
+        if (most > limit)
+            throw std::invalid_argument("cell " + cell_at(most_at) + " costs " + number(most) +
+                                        "; on a grid of " + std::to_string(n) + " cells a finite cost must be at most " +
+                                        number(limit) + ", so that no path's cost overflows");
         finish();
     }
 
+    // The largest finite cell cost a grid of n cells takes: below it, no
+    // path's cost (at most n - 1 steps of at most sqrt 3 x the largest
+    // cost, and the sum of two costs in the mean model) can overflow.
+    static double max_finite_cost(int64_t n) {
+        return std::numeric_limits<double>::max() / (2.0 * static_cast<double>(n));
+    }
+
     const std::array<int64_t, Dim>& shape() const { return shape_; }
+    // A copy of a per-cell map of this grid's shape, checked while copied
+    // (numbers or +inf), for options of many searches; `name` names it.
+    CellMap copy_map(const MapRef& m, const char* name) const { return CellMap(m, shape_.data(), Dim, name); }
     int connectivity() const { return connectivity_; }
     const GridOptions& options() const { return options_; }
     // The smallest cost of a walkable cell (+inf when none is walkable).
@@ -238,6 +255,7 @@ public:
     void check_options(const AstarOptions& o) const {
         if (!(o.w >= 1.0)) throw std::invalid_argument("w must be >= 1, got " + number(o.w));
         if (std::isnan(o.max_cost)) throw std::invalid_argument("max_cost must not be NaN");
+        check_limit(o.max_expansions);
         if (o.heuristic) check_map(*o.heuristic, "heuristic");
     }
 
@@ -318,6 +336,7 @@ public:
     void distance_field(const std::vector<Cell>& origins, double* out, const FieldOptions& o = {},
                         const StopCheck& stop = {}, Workspace* workspace = nullptr) const {
         check_field_options(o);
+        if (out == nullptr) throw std::invalid_argument("out is null");
         const std::vector<int32_t> at = origin_indices(origins);
         Workspace own;
         fill_field(at, out, o, stop, workspace != nullptr ? *workspace : own);
@@ -334,6 +353,7 @@ public:
     void distance_field_batch(const std::vector<std::vector<Cell>>& sets, double* out, const FieldOptions& o = {},
                               unsigned threads = 1, const StopCheck& interrupted = {}) const {
         check_field_options(o);
+        if (out == nullptr && !sets.empty()) throw std::invalid_argument("out is null");
         std::vector<std::vector<int32_t>> at;
         at.reserve(sets.size());
         for (const auto& set : sets) at.push_back(origin_indices(set));
@@ -345,41 +365,73 @@ public:
             [&] { return interrupted && interrupted(); });
     }
 
-    // The cell a move from `from` leads to that minimises step cost + field
-    // value (ties to the first move in move order): the next step toward the
-    // origins of a reversed field. `from` itself when its value is 0 or no
-    // move leads to a finite value.
-    Cell next_step(const double* field, const Cell& from) const {
+    // The next cell from `from` down a reversed field (one value per cell
+    // in C order, `field` holding the grid's cell count): the move that
+    // minimises step cost + the value of the cell it enters, preferring a
+    // cell of lower value, ties to the first in move order. Across a level
+    // region (cells joined by moves that add nothing, such as zero-cost
+    // cells) the move leads one hop nearer to where the region is left
+    // downhill, so repeated steps always arrive. `from` itself when its value
+    // is 0, it is blocked, or no move leads lower.
+    Cell next_step(const double* field, const Cell& from, const StopCheck& stop = {}) const {
         check_cell(from, "cell");
+        if (field == nullptr) throw std::invalid_argument("field is null");
         const int32_t i = view_.index(from.x, from.y, from.z);
         if (!(field[i] > 0.0) || !free_[static_cast<std::size_t>(i)]) return from;
         const Coordinates<Dim> at(view_);
-        const int32_t n =
-            with_moves<false>(INF, [&](const auto& moves) { return downhill(view(), moves, field, at(i)); });
+        StopPoll poll(stop);
+        const int32_t n = with_moves<false>(INF, [&](const auto& moves) {
+            const Downhill d = downhill(view(), moves, field, at(i));
+            if (d.way == Way::down) return d.next;
+            if (d.way != Way::flat) return int32_t(-1);
+            return LevelRoute<Dim, std::decay_t<decltype(moves)>>(view(), moves, field, at(i), poll).next(i);
+        });
         if (n < 0) return from;
         const At a = at(n);
         return {a.x, a.y, a.z};
     }
+    Cell next_step(const std::vector<double>& field, const Cell& from) const {
+        check_field_size(field.size());
+        return next_step(field.data(), from);
+    }
 
     // The path from `start` down a reversed field: next_step until a cell of
-    // value 0. Throws std::invalid_argument when start's value is not finite,
-    // or the steps stop short of 0 or go round in a loop.
-    std::vector<Cell> descend(const double* field, const Cell& start) const {
+    // value 0. Throws std::invalid_argument when start's value is not finite
+    // and >= 0, or the field does not lead down to 0 from start (a step
+    // to no finite value, or to none lower). `stop` is asked every few
+    // thousand steps.
+    std::vector<Cell> descend(const double* field, const Cell& start, const StopCheck& stop = {}) const {
         check_cell(start, "start");
+        if (field == nullptr) throw std::invalid_argument("field is null");
         int32_t i = view_.index(start.x, start.y, start.z);
         if (!(field[i] >= 0.0 && field[i] < INF))
             throw std::invalid_argument("start " + cell_text(start) + " has field value " + number(field[i]) +
                                         "; it must be finite and >= 0");
         std::vector<Cell> path{start};
         const Coordinates<Dim> at(view_);
+        StopPoll poll(stop);
         with_moves<false>(INF, [&](const auto& moves) {
+            using Route = LevelRoute<Dim, std::decay_t<decltype(moves)>>;
+            std::optional<Route> route;
             while (field[i] != 0.0) {
-                const int32_t n = free_[static_cast<std::size_t>(i)] ? downhill(view(), moves, field, at(i)) : -1;
-                if (n < 0)
+                poll.tick();
+                const Downhill d = free_[static_cast<std::size_t>(i)] ? downhill(view(), moves, field, at(i))
+                                                                      : Downhill{};
+                int32_t n = d.next;
+                if (d.way == Way::none)
                     throw std::invalid_argument("the field leads nowhere from " + cell_text(path.back()) +
                                                 ": no move reaches a finite value");
-                if (path.size() > static_cast<std::size_t>(count_))
-                    throw std::invalid_argument("the field goes round in a loop from start " + cell_text(start));
+                if (d.way == Way::up)
+                    throw std::invalid_argument("the field does not lead down from " + cell_text(path.back()) +
+                                                ": every move reaches a higher value (is it a field of this "
+                                                "grid from distance_field(..., reverse=True)?)");
+                if (d.way == Way::flat) {
+                    if (!route || !route->holds(i)) route.emplace(view(), moves, field, at(i), poll);
+                    n = route->next(i);
+                    if (n < 0)
+                        throw std::invalid_argument("the field does not lead down from " + cell_text(path.back()) +
+                                                    ": it stays level and never leads lower");
+                }
                 const At a = at(n);
                 path.push_back({a.x, a.y, a.z});
                 i = n;
@@ -387,6 +439,10 @@ public:
             return 0;
         });
         return path;
+    }
+    std::vector<Cell> descend(const std::vector<double>& field, const Cell& start) const {
+        check_field_size(field.size());
+        return descend(field.data(), start);
     }
 
 private:
@@ -409,6 +465,12 @@ private:
         return results;
     }
 
+    void check_field_size(std::size_t n) const {
+        if (n != static_cast<std::size_t>(count_))
+            throw std::invalid_argument("field must hold one value per cell (" + std::to_string(count_) + "), got " +
+                                        std::to_string(n));
+    }
+
     std::string cell_text(const Cell& c) const {
         const int64_t v[3] = {c.x, c.y, c.z};
         return planning::cell_text(v, Dim);
@@ -416,20 +478,21 @@ private:
 
     void check_focal_options(const FocalOptions& o) const {
         if (!(o.w >= 1.0) || o.w == INF) throw std::invalid_argument("w must be >= 1 and finite, got " + number(o.w));
+        check_limit(o.max_expansions);
         if (o.key) check_map(*o.key, "key");
     }
 
-    // A per-cell map of the grid's shape without NaN; `name` names it.
-    void check_map(const MapRef& m, const char* name) const {
-        bool same = m.ndim == Dim;
-        for (int d = 0; d < Dim && same; ++d) same = m.shape[d] == shape_[d];
-        if (!same)
-            throw std::invalid_argument(std::string(name) + " must have the grid's shape " +
-                                        planning::cell_text(shape_.data(), Dim));
-        if (m.data == nullptr && count_ > 0) throw std::invalid_argument(std::string(name) + " data is null");
-        for (int32_t i = 0; i < count_; ++i)
-            if (std::isnan(m.data[i])) throw std::invalid_argument(std::string(name) + " holds NaN");
+    static void check_limit(int64_t max_expansions) {
+        if (max_expansions < -1)
+            throw std::invalid_argument("max_expansions must be >= 0, or -1 for no limit, got " +
+                                        std::to_string(max_expansions));
     }
+
+    // A per-cell map of the grid's shape, numbers or +inf; `name` names it.
+    void check_map(const MapArg& m, const char* name) const { m.check(shape_.data(), Dim, name); }
+
+    // The cell of a linear index, as text.
+    std::string cell_at(int64_t i) const { return planning::index_text(i, shape_.data(), Dim); }
 
     // focal after its checks.
     PlanResult<Dim> focal_search(const Cell& start, const Cell& goal, const FocalOptions& o, const StopCheck& stop,
@@ -437,7 +500,7 @@ private:
         ws.visited = o.visited;
         const int32_t s = view_.index(start.x, start.y, start.z), t = view_.index(goal.x, goal.y, goal.z);
         if (!free_[s] || !free_[t]) return unsearched(false, o.visited);
-        const double* keys = o.key ? o.key->data : nullptr;
+        const double* keys = o.key ? o.key->data() : nullptr;
         return with_moves<false>(INF, [&](const auto& moves) {
             using Moves = std::decay_t<decltype(moves)>;
             const planning::GoalTerm<Dim, Moves::fixed_count> term{connectivity_, options_.use_uniform_step_cost, goal,
@@ -478,11 +541,10 @@ private:
                     Workspace& ws) const {
         // Filled in blocks with a stop check between them: a fresh field of
         // many cells takes a while to fault in.
-        constexpr int32_t BLOCK = int32_t(1) << 20;
-        for (int32_t i = 0; i < count_; i += BLOCK) {
-            if (i != 0 && stop && stop()) throw Interrupted();
-            std::fill(out + i, out + std::min(count_, i + BLOCK), INF);
-        }
+        planning::in_blocks(count_, int64_t(1) << 20, [&](int64_t begin, int64_t end) {
+            if (begin != 0 && stop && stop()) throw Interrupted();
+            std::fill(out + begin, out + end, INF);
+        });
         if (o.max_cost < 0.0) return;
         ws.settled = blocked_bits_;
         auto grow = [&](auto moves) {
@@ -534,9 +596,11 @@ private:
                                         std::to_string(ndim) + " dimensions");
         int64_t n = 1;
         for (int d = 0; d < Dim; ++d) {
-            if (shape[d] <= 0)
-                throw std::invalid_argument("cells must not be empty, got an axis of length " +
-                                            std::to_string(shape[d]));
+            if (shape[d] < 0)
+                throw std::invalid_argument("cells: axis " + std::to_string(d) + " has a negative length (" +
+                                            std::to_string(shape[d]) +
+                                            "), or an unsigned one beyond the 64-bit signed range");
+            if (shape[d] == 0) throw std::invalid_argument("cells must not be empty, got an axis of length 0");
             if (shape[d] > MAX_CELLS || (n *= shape[d]) > MAX_CELLS)
                 throw std::length_error("cells: a grid of at most 2147483647 cells is supported");
             shape_[d] = shape[d];
@@ -646,7 +710,10 @@ private:
         const int64_t limit = o.max_expansions;
         while (!open.empty()) {
             if (limit >= 0 && search.expansions() >= limit) {
-                status = Status::max_expansions;
+                // Stopped by the limit only while a live entry is left: with
+                // none, the search has proved the goal out of reach.
+                while (!open.empty() && !search.live(search.at(open.top()), open.top())) open.pop();
+                if (!open.empty()) status = Status::max_expansions;
                 break;
             }
             if (search.step(open, term, also_goal)) {

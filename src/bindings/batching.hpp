@@ -41,8 +41,9 @@ template <int Dim, class T>
 std::vector<Query> rows_as_queries(const py::array& a, const int64_t* shape) {
     constexpr int width = 2 * Dim;
     constexpr int flags = py::array::c_style | py::array::forcecast | py::detail::npy_api::NPY_ARRAY_ALIGNED_;
-    const auto q = py::array_t<T, flags>::ensure(a);
-    if (!q) throw py::error_already_set();
+    // The constructor, unlike ensure(), keeps NumPy's error (a MemoryError
+    // when the contiguous copy cannot be made).
+    const py::array_t<T, flags> q(a);
     const T* v = q.data();
     const py::ssize_t n = q.shape(0);
     std::vector<Query> out(static_cast<std::size_t>(n));

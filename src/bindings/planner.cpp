@@ -46,7 +46,7 @@ public:
     // class has checked the cells and options already; the core checks again.
     py::tuple astar(const std::vector<int64_t>& start, const std::vector<int64_t>& goal, double w,
                     const py::object& heuristic, double max_cost, int64_t max_expansions, bool visited) {
-        const CopiedMap h(heuristic);
+        const CopiedMap h(grid_, heuristic, "heuristic");
         const AstarOptions o = options(w, h, max_cost, max_expansions, visited);
         const Cell s = cell(start), t = cell(goal);
         gridsearch::PlanResult<Dim> r;
@@ -56,10 +56,10 @@ public:
 
     py::tuple astar_goals(const std::vector<int64_t>& start, const IndexArray& goals, double w,
                           const py::object& heuristic, double max_cost, int64_t max_expansions, bool visited) {
-        const CopiedMap h(heuristic);
+        const CopiedMap h(grid_, heuristic, "heuristic");
         const AstarOptions o = options(w, h, max_cost, max_expansions, visited);
         const Cell s = cell(start);
-        const std::vector<Cell> ts = cells_of(goals);
+        const std::vector<Cell> ts = cells_of(goals, "goals");
         gridsearch::PlanResult<Dim> r;
         in_workspace([&](Workspace& ws, const StopCheck& stop) { r = grid_.astar(s, ts, o, stop, &ws); });
         return with_status(std::move(r));
@@ -67,7 +67,7 @@ public:
 
     py::tuple focal(const std::vector<int64_t>& start, const std::vector<int64_t>& goal, double w,
                     const py::object& key, int64_t max_expansions, bool visited, bool with_order) {
-        const CopiedMap k(key);
+        const CopiedMap k(grid_, key, "key");
         gridsearch::FocalOptions o = focal_options(w, k, max_expansions, visited);
         std::vector<int32_t> order;
         if (with_order) o.order = &order;
@@ -81,7 +81,7 @@ public:
 
     py::list focal_batch(const py::object& queries, double w, const py::object& key, int64_t max_expansions,
                          const py::object& threads, bool visited) {
-        const CopiedMap k(key);
+        const CopiedMap k(grid_, key, "key");
         const gridsearch::FocalOptions o = focal_options(w, k, max_expansions, visited);
         const auto qs = query_pairs(queries);
         const unsigned workers = gridsearch::binding::thread_count(threads);
@@ -95,7 +95,7 @@ public:
 
     py::list astar_batch(const py::object& queries, double w, const py::object& heuristic, double max_cost,
                          int64_t max_expansions, const py::object& threads, bool visited) {
-        const CopiedMap h(heuristic);
+        const CopiedMap h(grid_, heuristic, "heuristic");
         const AstarOptions o = options(w, h, max_cost, max_expansions, visited);
         const auto qs = query_pairs(queries);
         const unsigned workers = gridsearch::binding::thread_count(threads);
@@ -110,7 +110,7 @@ public:
     // The Python class has checked the arrays: origins (K, Dim) int64 in the
     // grid, field of the grid's shape.
     py::array_t<double> distance_field(const IndexArray& origins, bool reverse, double max_cost) {
-        const std::vector<Cell> cells = cells_of(origins);
+        const std::vector<Cell> cells = cells_of(origins, "origins");
         py::array_t<double> out(grid_shape());
         double* data = out.mutable_data();
         const gridsearch::FieldOptions o{reverse, max_cost};
@@ -122,7 +122,7 @@ public:
                                              const py::object& threads) {
         std::vector<std::vector<Cell>> cells;
         cells.reserve(sets.size());
-        for (const auto& set : sets) cells.push_back(cells_of(set));
+        for (const auto& set : sets) cells.push_back(cells_of(set, "origin_sets"));
         const unsigned workers = gridsearch::binding::thread_count(threads);
         std::vector<py::ssize_t> shape{static_cast<py::ssize_t>(sets.size())};
         for (py::ssize_t n : grid_shape()) shape.push_back(n);
@@ -135,30 +135,42 @@ public:
         return out;
     }
 
-    // Short walks over the caller's field, with the lock held.
-    py::array_t<int32_t> descend(const CostArray& field, const std::vector<int64_t>& start) const {
-        const std::vector<Cell> path = grid_.descend(field.data(), cell(start));
+    // Walks over the caller's field (which this call keeps alive), without the lock.
+    py::array_t<int32_t> descend(const CostArray& field, const std::vector<int64_t>& start) {
+        check_field(field);
+        const Cell s = cell(start);
+        std::vector<Cell> path;
+        gridsearch::binding::without_lock([&](const StopCheck& stop) { path = grid_.descend(field.data(), s, stop); });
         return cells_array(path);
     }
 
-    py::array_t<int32_t> next_steps(const CostArray& field, const IndexArray& from) const {
-        std::vector<Cell> next = cells_of(from);
-        for (Cell& c : next) c = grid_.next_step(field.data(), c);
+    py::array_t<int32_t> next_steps(const CostArray& field, const IndexArray& from) {
+        check_field(field);
+        std::vector<Cell> next = cells_of(from, "cells");
+        gridsearch::binding::without_lock([&](const StopCheck& stop) {
+            gridsearch::StopPoll poll(stop);
+            for (Cell& c : next) {
+                poll.tick();
+                c = grid_.next_step(field.data(), c, stop);
+            }
+        });
         return cells_array(next);
     }
 
 private:
-    // A per-cell map of the grid's shape (heuristic, focal key), copied: the
-    // search runs without the lock and must not read an array another thread
-    // may change or free.
+    // A per-cell map of the grid's shape (heuristic, focal key), copied and
+    // checked in one pass: the search runs without the lock and must not
+    // read an array another thread may change or free.
     struct CopiedMap {
-        std::vector<double> values;
-        std::optional<gridsearch::MapRef> ref;
-        explicit CopiedMap(const py::object& arg) {
+        std::optional<gridsearch::CellMap> map;
+        CopiedMap(const gridsearch::Grid<Dim>& grid, const py::object& arg, const char* name) {
             if (arg.is_none()) return;
             const CostArray a(arg);
-            values.assign(a.data(), a.data() + a.size());
-            ref = gridsearch::MapRef::from(values.data(), static_cast<int>(a.ndim()), a.shape());
+            map.emplace(grid.copy_map(gridsearch::MapRef::from(a.data(), static_cast<int>(a.ndim()), a.shape()), name));
+        }
+        std::optional<gridsearch::MapArg> arg() const {
+            if (!map) return std::nullopt;
+            return gridsearch::MapArg(*map);
         }
     };
 
@@ -174,19 +186,34 @@ private:
                                                   bool visited) {
         gridsearch::FocalOptions o;
         o.w = w;
-        o.key = key.ref;
+        o.key = key.arg();
         o.max_expansions = max_expansions;
         o.visited = visited;
         return o;
+    }
+
+    void check_field(const CostArray& field) const {
+        bool same = field.ndim() == Dim;
+        for (int d = 0; d < Dim && same; ++d) same = field.shape(d) == grid_.shape()[d];
+        if (!same) throw py::value_error("field must have the grid's shape, got " + gridsearch::binding::shape_text(field));
     }
 
     std::vector<py::ssize_t> grid_shape() const {
         return std::vector<py::ssize_t>(grid_.shape().begin(), grid_.shape().end());
     }
 
-    static std::vector<Cell> cells_of(const IndexArray& a) {
-        std::vector<Cell> cells(static_cast<std::size_t>(a.shape(0)));
+    // A (K, Dim) array of cells, each inside the grid (the core checks the
+    // range of those it is given; this checks what only the array shows).
+    static std::vector<Cell> cells_of(const IndexArray& a, const char* name) {
+        if (a.ndim() != 2 || a.shape(1) != Dim)
+            throw py::value_error(std::string(name) + " must be an (K, " + std::to_string(Dim) +
+                                  ") array of cells, got shape " + gridsearch::binding::shape_text(a));
         const int64_t* v = a.data();
+        for (py::ssize_t k = 0; k < a.size(); ++k)
+            if (v[k] < 0 || v[k] > INT32_MAX)
+                throw py::value_error(std::string(name) + " row " + std::to_string(k / Dim) +
+                                      " lies outside the grid");
+        std::vector<Cell> cells(static_cast<std::size_t>(a.shape(0)));
         for (std::size_t k = 0; k < cells.size(); ++k, v += Dim)
             cells[k] = Cell{static_cast<int32_t>(v[0]), static_cast<int32_t>(v[1]),
                             Dim == 3 ? static_cast<int32_t>(v[2]) : 0};
@@ -207,8 +234,7 @@ private:
 
     static gridsearch::Grid<Dim> make(const py::array& cells, const gridsearch::GridOptions& o) {
         if (cells.dtype().kind() == 'b') {
-            const BoolArray b = BoolArray::ensure(cells);
-            if (!b) throw py::error_already_set();
+            const BoolArray b(cells);  // NumPy's error when the copy cannot be made
             return gridsearch::Grid<Dim>(gridsearch::binding::grid_ref(b), o);
         }
         const CostArray c(cells);
@@ -219,15 +245,18 @@ private:
                                 bool visited) {
         AstarOptions o;
         o.w = w;
-        o.heuristic = h.ref;
+        o.heuristic = h.arg();
         o.max_cost = max_cost;
         o.max_expansions = max_expansions;
         o.visited = visited;
         return o;
     }
 
+    // The core checks the range of a cell; the length is checked here.
     static Cell cell(const std::vector<int64_t>& v) {
-        // The Python layer has checked the length and the range.
+        if (v.size() != Dim) throw py::value_error("a cell must have " + std::to_string(Dim) + " coordinates");
+        for (int64_t c : v)
+            if (c < 0 || c > INT32_MAX) throw py::value_error("a cell lies outside the grid");
         return Dim == 2 ? Cell{static_cast<int32_t>(v[0]), static_cast<int32_t>(v[1]), 0}
                         : Cell{static_cast<int32_t>(v[0]), static_cast<int32_t>(v[1]), static_cast<int32_t>(v[2])};
     }

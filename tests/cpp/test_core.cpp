@@ -3,6 +3,8 @@
 #include <gridsearch/gridsearch.hpp>
 #include <gridsearch/planner.hpp>
 
+#include "check.hpp"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -12,26 +14,6 @@
 #include <vector>
 
 namespace gs = gridsearch;
-
-static int failures = 0;
-
-#define CHECK(cond)                                                           \
-    do {                                                                      \
-        if (!(cond)) {                                                        \
-            std::fprintf(stderr, "%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #cond); \
-            ++failures;                                                       \
-        }                                                                     \
-    } while (0)
-
-template <class F>
-static std::string error_of(F&& f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "";
-}
 
 using Path2 = std::vector<std::array<int32_t, 2>>;
 
@@ -406,10 +388,5 @@ int main() {
     stop_check();
     workspace_reuse();
     batch_runner();
-    if (failures != 0) {
-        std::fprintf(stderr, "%d check(s) failed\n", failures);
-        return 1;
-    }
-    std::puts("all C++ checks passed");
-    return 0;
+    return report("C++");
 }
