@@ -8,7 +8,7 @@ PYTHON="$1"
 WHEEL="$2"
 listing="$("$PYTHON" -m zipfile -l "$WHEEL")"
 for member in astar.cpython focal.cpython gridsearch/_batch.cpython gridsearch/__init__.py gridsearch/_batch.pyi \
-    gridsearch/_planner.cpython gridsearch/_planner.pyi gridsearch/_grid.py gridsearch/py.typed \
+    gridsearch/_planner.cpython gridsearch/_planner.pyi gridsearch/_grid.py gridsearch/_args.py gridsearch/py.typed \
     astar-stubs/__init__.pyi focal-stubs/__init__.pyi; do
     [[ "$listing" == *"$member"* ]] || { echo "error: $member missing from $WHEEL" >&2; exit 1; }
 done

@@ -151,7 +151,7 @@ def interrupt_child(code: str, *args: str) -> tuple[list[str], float]:
                              text=True, cwd=os.path.dirname(os.path.abspath(__file__)))
     try:
         assert child.stdout.readline().strip() == "ready"
-        time.sleep(1.0)  # well into the call
+        time.sleep(0.5)  # well into the call, which runs on for seconds
         sent = time.monotonic()
         child.send_signal(signal.SIGINT)
         out, err = child.communicate(timeout=60)
@@ -162,14 +162,17 @@ def interrupt_child(code: str, *args: str) -> tuple[list[str], float]:
     return lines[1:], float(lines[0].split()[1]) - sent
 
 
-def stop_latency(code: str) -> tuple[list[str], float, float]:
-    """interrupt_child(code), tried a second time when the stop took longer than
-    the bound (0.1 s, 1 s under the sanitizers): a busy machine can stall any
-    process for a moment, while a missing stop check fails both tries. Returns
-    the lines, the latency and the bound."""
-    bound = 1.0 if os.environ.get("GRIDSEARCH_SANITIZED") == "1" else 0.1
-    lines, latency = interrupt_child(code)
-    if latency >= bound:
-        lines, latency = interrupt_child(code)
+def stop_latency(code: str, *args: str) -> tuple[list[str], float, float]:
+    """interrupt_child(code), tried up to three times while the stop takes
+    longer than the bound (0.5 s, 1.5 s under the sanitizers). The long calls
+    run for seconds after the signal, so a missing stop check fails every
+    try, while a busy machine that stalls a process for a moment does not.
+    (How fast a stop is belongs to benchmarks/stop_latency.py.) Returns the
+    lines, the latency and the bound."""
+    bound = 1.5 if os.environ.get("GRIDSEARCH_SANITIZED") == "1" else 0.5
+    for _ in range(3):
+        lines, latency = interrupt_child(code, *args)
+        if latency < bound:
+            break
     return lines, latency, bound
 

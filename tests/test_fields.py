@@ -218,7 +218,7 @@ def test_fields_release_the_interpreter_lock():
     assert loop_turns_during(lambda: planner.distance_field((0, 0))) > 10000
 
 
-CHILD = planner_child("for _ in range(20): planner.distance_field_batch([(0, 0)] * 2, threads=2)",
+CHILD = planner_child("for _ in range(20): planner.distance_field_batch([(0, 0)] * 8, threads=2)",
                       "planner.distance_field((0, 0), max_cost=2)[0, :4].tolist()")
 
 

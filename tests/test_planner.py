@@ -193,6 +193,17 @@ def test_ctrl_c_stops_a_long_search():
     assert lines[0] == "next 2.0"
 
 
+MANY = planner_child("planner.astar_batch(np.array([[0, 0, 1000, 0]] * 1024), threads=1024)",
+                     "planner.astar_batch([[0, 0, 0, 2]], threads=1024)[0].cost")
+
+
+def test_ctrl_c_stops_a_batch_asked_for_many_threads():
+    # More threads than CPUs only take turns: each would need its turn to see the stop.
+    lines, latency, bound = stop_latency(MANY)
+    assert latency < bound, latency
+    assert lines[0] == "next 2.0"
+
+
 @pytest.mark.parametrize("dim", [2, 3])
 def test_several_goals_give_the_cheapest_of_them(dim):
     rng = np.random.default_rng(30 + dim)

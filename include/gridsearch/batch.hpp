@@ -2,7 +2,9 @@
 // of its own that it keeps from query to query.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -37,7 +39,8 @@ inline unsigned usable_cpus() {
 }
 
 // Runs job(i, workspace, stop) for every i in [0, n) on `threads` threads
-// (at most n), handing out indices in order as threads become free. The
+// (at most n and at most the usable CPUs), handing out indices in order as
+// threads become free. The
 // calling thread waits; every `poll` it asks interrupted(), and a true answer
 // stops every search at its next stop check. When all threads have stopped:
 // if interrupted() threw, rethrows that; if it answered true, throws
@@ -47,8 +50,10 @@ template <class Job, class Interrupted>
 void run_batch(std::size_t n, unsigned threads, bool visited, Job&& job, Interrupted&& interrupted,
                std::chrono::milliseconds poll = std::chrono::milliseconds(10)) {
     if (n == 0) return;
-    if (threads == 0) threads = 1;
-    if (threads > n) threads = static_cast<unsigned>(n);
+    // No more threads than jobs or than CPUs: more would only take turns on
+    // the CPUs, and each would need its turn to see a stop, so that a stop
+    // asked of a thousand threads on two CPUs took seconds.
+    threads = std::max(1u, std::min({threads, usable_cpus(), static_cast<unsigned>(std::min<std::size_t>(n, UINT32_MAX))}));
 
     std::atomic<std::size_t> next{0};
     std::atomic<bool> stop{false};
