@@ -8,10 +8,12 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "cells.hpp"
 #include "grid.hpp"
 #include "result.hpp"
 
@@ -67,24 +69,35 @@ inline void scan_values(const double* from, double* to, int64_t n, const int64_t
 
 }  // namespace planning
 
-// A checked copy of a per-cell map (make one with Grid::copy_map).
+// A checked copy of a per-cell map (make one with Grid::copy_map). fill()
+// copies another map into the same storage, so that a CellMap kept from
+// call to call costs no fresh memory (and its page faults) each time.
 class CellMap {
 public:
-    CellMap(const MapRef& m, const int64_t* shape, int dim, const char* name) : ndim_(dim) {
+    CellMap(const MapRef& m, const int64_t* shape, int dim, const char* name) { fill(m, shape, dim, name); }
+
+    void fill(const MapRef& m, const int64_t* shape, int dim, const char* name) {
         planning::check_map_shape(m, shape, dim, name);
         int64_t n = 1;
         for (int d = 0; d < dim; ++d) n *= (shape_[d] = shape[d]);
-        values_.resize(static_cast<std::size_t>(n));
-        planning::scan_values(m.data, values_.data(), n, shape, dim, name);
+        ndim_ = dim;
+        if (static_cast<std::size_t>(n) > capacity_) {
+            values_.reset();
+            capacity_ = 0;
+            values_ = uninitialised<double>(static_cast<std::size_t>(n));
+            capacity_ = static_cast<std::size_t>(n);
+        }
+        planning::scan_values(m.data, values_.get(), n, shape, dim, name);
     }
-    const double* data() const { return values_.data(); }
+    const double* data() const { return values_.get(); }
     int ndim() const { return ndim_; }
     const int64_t* shape() const { return shape_.data(); }
 
 private:
-    std::vector<double> values_;
+    std::unique_ptr<double[], FreeDeleter> values_;
+    std::size_t capacity_ = 0;
     std::array<int64_t, 3> shape_{};
-    int ndim_;
+    int ndim_ = 0;
 };
 
 // A per-cell map option: the caller's array (checked by every search that

@@ -46,7 +46,7 @@ public:
     // class has checked the cells and options already; the core checks again.
     py::tuple astar(const std::vector<int64_t>& start, const std::vector<int64_t>& goal, double w,
                     const py::object& heuristic, double max_cost, int64_t max_expansions, bool visited) {
-        const CopiedMap h(grid_, heuristic, "heuristic");
+        const CopiedMap h(*this, heuristic, "heuristic");
         const AstarOptions o = options(w, h, max_cost, max_expansions, visited);
         const Cell s = cell(start), t = cell(goal);
         gridsearch::PlanResult<Dim> r;
@@ -56,7 +56,7 @@ public:
 
     py::tuple astar_goals(const std::vector<int64_t>& start, const IndexArray& goals, double w,
                           const py::object& heuristic, double max_cost, int64_t max_expansions, bool visited) {
-        const CopiedMap h(grid_, heuristic, "heuristic");
+        const CopiedMap h(*this, heuristic, "heuristic");
         const AstarOptions o = options(w, h, max_cost, max_expansions, visited);
         const Cell s = cell(start);
         const std::vector<Cell> ts = cells_of(goals, "goals");
@@ -67,7 +67,7 @@ public:
 
     py::tuple focal(const std::vector<int64_t>& start, const std::vector<int64_t>& goal, double w,
                     const py::object& key, int64_t max_expansions, bool visited, bool with_order) {
-        const CopiedMap k(grid_, key, "key");
+        const CopiedMap k(*this, key, "key");
         gridsearch::FocalOptions o = focal_options(w, k, max_expansions, visited);
         std::vector<int32_t> order;
         if (with_order) o.order = &order;
@@ -81,7 +81,7 @@ public:
 
     py::list focal_batch(const py::object& queries, double w, const py::object& key, int64_t max_expansions,
                          const py::object& threads, bool visited) {
-        const CopiedMap k(grid_, key, "key");
+        const CopiedMap k(*this, key, "key");
         const gridsearch::FocalOptions o = focal_options(w, k, max_expansions, visited);
         const auto qs = query_pairs(queries);
         const unsigned workers = gridsearch::binding::thread_count(threads);
@@ -95,7 +95,7 @@ public:
 
     py::list astar_batch(const py::object& queries, double w, const py::object& heuristic, double max_cost,
                          int64_t max_expansions, const py::object& threads, bool visited) {
-        const CopiedMap h(grid_, heuristic, "heuristic");
+        const CopiedMap h(*this, heuristic, "heuristic");
         const AstarOptions o = options(w, h, max_cost, max_expansions, visited);
         const auto qs = query_pairs(queries);
         const unsigned workers = gridsearch::binding::thread_count(threads);
@@ -160,19 +160,46 @@ public:
 private:
     // A per-cell map of the grid's shape (heuristic, focal key), copied and
     // checked in one pass: the search runs without the lock and must not
-    // read an array another thread may change or free.
-    struct CopiedMap {
-        std::optional<gridsearch::CellMap> map;
-        CopiedMap(const gridsearch::Grid<Dim>& grid, const py::object& arg, const char* name) {
+    // read an array another thread may change or free. The copy's storage
+    // comes from the planner's pool and goes back to it.
+    class CopiedMap {
+    public:
+        CopiedMap(Planner& owner, const py::object& arg, const char* name) : owner_(owner) {
             if (arg.is_none()) return;
             const CostArray a(arg);
-            map.emplace(grid.copy_map(gridsearch::MapRef::from(a.data(), static_cast<int>(a.ndim()), a.shape()), name));
+            const gridsearch::MapRef ref = gridsearch::MapRef::from(a.data(), static_cast<int>(a.ndim()), a.shape());
+            map_ = owner.take_map();
+            if (map_)
+                map_->fill(ref, owner.grid_.shape().data(), Dim, name);
+            else
+                map_ = std::make_unique<gridsearch::CellMap>(owner.grid_.copy_map(ref, name));
+        }
+        CopiedMap(const CopiedMap&) = delete;
+        CopiedMap& operator=(const CopiedMap&) = delete;
+        ~CopiedMap() {
+            if (map_) owner_.give_map(std::move(map_));
         }
         std::optional<gridsearch::MapArg> arg() const {
-            if (!map) return std::nullopt;
-            return gridsearch::MapArg(*map);
+            if (!map_) return std::nullopt;
+            return gridsearch::MapArg(*map_);
         }
+
+    private:
+        Planner& owner_;
+        std::unique_ptr<gridsearch::CellMap> map_;
     };
+
+    std::unique_ptr<gridsearch::CellMap> take_map() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (maps_.empty()) return nullptr;
+        auto m = std::move(maps_.back());
+        maps_.pop_back();
+        return m;
+    }
+    void give_map(std::unique_ptr<gridsearch::CellMap> m) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (maps_.empty()) maps_.push_back(std::move(m));  // one kept: 8 bytes a cell
+    }
 
     std::vector<std::pair<Cell, Cell>> query_pairs(const py::object& queries) const {
         const auto rows = gridsearch::binding::load_queries<Dim>(queries, grid_.shape().data());
@@ -290,6 +317,7 @@ private:
     gridsearch::Grid<Dim> grid_;
     std::mutex mutex_;
     std::vector<std::unique_ptr<Workspace>> pool_;  // workspaces of finished searches
+    std::vector<std::unique_ptr<gridsearch::CellMap>> maps_;  // map copies of finished searches
 };
 
 template <int Dim>
