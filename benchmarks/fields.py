@@ -1,6 +1,6 @@
 """Distance fields: `Grid.distance_field` against the peers with the same cost model.
 
-    .venv-bench/bin/python benchmarks/fields.py [--quick] [--out benchmarks/fields.md]
+    .venv-bench/bin/python benchmarks/fields.py [--quick] [--write | --out FILE]
 
 Like with like, one run, every value checked:
 - tcod `dijkstra2d` (integer costs, cardinal = diagonal = 1): unit steps,
@@ -26,6 +26,9 @@ import time
 from pathlib import Path
 
 import numpy as np
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import tables  # noqa: E402
 
 import gridsearch
 
@@ -132,7 +135,7 @@ def rows_for(name, costs, reps):
 def main() -> int:
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--quick", action="store_true", help="skip the 2048^2 grid and the 256^3 world")
-    ap.add_argument("--out", default=str(ROOT / "benchmarks" / "fields.md"))
+    tables.add_arguments(ap, "fields")
     args = ap.parse_args()
     rows = []
     for f in sorted(MAPS.glob("*.map")):
@@ -159,7 +162,7 @@ def main() -> int:
                      f"{r['peer_ms']:.1f} | {r['ratio']:.2f} |")
     text = "\n".join(lines) + "\n"
     print(text)
-    Path(args.out).write_text(text)
+    tables.write(args, "fields", text)
     return 0
 
 

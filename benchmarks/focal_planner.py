@@ -1,6 +1,6 @@
 """Focal search at scale: `Grid.focal` against `focal.focal2D` / `focal3D` and against `Grid.astar`.
 
-    .venv/bin/python benchmarks/focal_planner.py [--quick] [--out benchmarks/focal_planner.md]
+    .venv/bin/python benchmarks/focal_planner.py [--quick] [--write | --out FILE]
 
 One run; the largest cost / optimum seen is reported (closed cells are never
 reopened, so a cost may exceed w x the optimum; `benchmarks/focal_bound.py`
@@ -28,6 +28,9 @@ import time
 from pathlib import Path
 
 import numpy as np
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import tables  # noqa: E402
 
 import focal
 import gridsearch
@@ -128,7 +131,7 @@ def main() -> int:
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--quick", action="store_true", help="skip focal2D on 1024^2 (about two minutes)")
     ap.add_argument("--queries", type=int, default=30)
-    ap.add_argument("--out", default=str(ROOT / "benchmarks" / "focal_planner.md"))
+    tables.add_arguments(ap, "focal_planner")
     args = ap.parse_args()
     big = walled_rows(args.quick) + [voxel_row()]
     maps = map_rows(args.queries)
@@ -157,7 +160,7 @@ def main() -> int:
                      f"{r['rate']:.2f} | {r['worst']:.3f} |")
     text = "\n".join(lines) + "\n"
     print(text)
-    Path(args.out).write_text(text)
+    tables.write(args, "focal_planner", text)
     return 0
 
 

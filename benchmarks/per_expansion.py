@@ -1,6 +1,6 @@
 """Time per query and per expansion against the peer that solves the same problem.
 
-    .venv-bench/bin/python benchmarks/per_expansion.py [--queries 80] [--out benchmarks/per_expansion.md]
+    .venv-bench/bin/python benchmarks/per_expansion.py [--queries 80] [--write | --out FILE]
 
 Like with like:
 - unit steps: `astar2D(..., use_uniform_step_cost=True)` against pyastar2d's C
@@ -24,6 +24,9 @@ import time
 from pathlib import Path
 
 import numpy as np
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import tables  # noqa: E402
 
 import astar
 
@@ -120,7 +123,7 @@ def peer_factories():
 def main() -> int:
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--queries", type=int, default=80)
-    ap.add_argument("--out", default=str(ROOT / "benchmarks" / "per_expansion.md"))
+    tables.add_arguments(ap, "per_expansion")
     args = ap.parse_args()
     peers = peer_factories()
     if not peers:
@@ -141,7 +144,7 @@ def main() -> int:
                      f"{r['ratio']:.2f} | {r['ratio_long']:.2f} | {r['ns']:.0f} |")
     text = "\n".join(lines) + "\n"
     print(text)
-    Path(args.out).write_text(text)
+    tables.write(args, "per_expansion", text)
     return 0
 
 

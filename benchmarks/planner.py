@@ -1,6 +1,6 @@
 """The planner `gridsearch.Grid` against the peers with the same cost model.
 
-    .venv-bench/bin/python benchmarks/planner.py [--queries 60] [--out benchmarks/planner.md]
+    .venv-bench/bin/python benchmarks/planner.py [--queries 60] [--write | --out FILE]
 
 Like with like, one run, every cost checked:
 - 2D, unit steps, "enter" (a step costs the entered cell's cost), 8 neighbours:
@@ -30,6 +30,9 @@ import time
 from pathlib import Path
 
 import numpy as np
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import tables  # noqa: E402
 
 import astar
 import gridsearch
@@ -163,7 +166,7 @@ def dijkstra3d_row(n):
 def main() -> int:
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--queries", type=int, default=60)
-    ap.add_argument("--out", default=str(ROOT / "benchmarks" / "planner.md"))
+    tables.add_arguments(ap, "planner")
     args = ap.parse_args()
     rows = []
     for f in sorted(MAPS.glob("*.map")):
@@ -189,7 +192,7 @@ def main() -> int:
                      f"{r['peer_ms']:.1f} | {r['ratio']:.2f} |")
     text = "\n".join(lines) + "\n"
     print(text)
-    Path(args.out).write_text(text)
+    tables.write(args, "planner", text)
     return 0
 
 

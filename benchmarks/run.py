@@ -1,7 +1,8 @@
 """Benchmark: our searches against the grid path-finders a user could pip install.
 
 Run with `bash scripts/bench.sh` (add --quick for a short run). Prints markdown
-tables and writes benchmarks/results.md and out/scaling.png.
+tables and writes out/results.md (with --write the committed
+benchmarks/results.md) and out/scaling.png.
 
 Peers (benchmark baselines only, installed into .venv-bench):
   pyastar2d, python-tcod (tcod.path.AStar), scikit-image (MCP_Geometric),
@@ -21,6 +22,9 @@ import time
 from pathlib import Path
 
 import numpy as np
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import tables  # noqa: E402
 
 import astar
 import focal
@@ -380,6 +384,7 @@ def main(argv=None):
     ap.add_argument("--queries", type=int, default=None)
     ap.add_argument("--seed", type=int, default=12345)
     ap.add_argument("--only", choices=["maps", "3d", "scaling"], default=None)
+    tables.add_arguments(ap, "results")
     args = ap.parse_args(argv)
     args.queries = args.queries or (30 if args.quick else 200)
     map_rows, rows3, scale_rows = [], [], []
@@ -394,8 +399,9 @@ def main(argv=None):
     text = report(map_rows, rows3, scale_rows, args) if map_rows and rows3 and scale_rows else None
     if text:
         print("\n" + text)
-        if not args.quick:  # the committed tables come from full runs only
-            (ROOT / "benchmarks" / "results.md").write_text(text + "\n")
+        if args.write and args.quick:
+            raise SystemExit("--write: the committed tables come from full runs only")
+        tables.write(args, "results", text + "\n")
         plot(scale_rows, ROOT / "out" / "scaling.png")
     return 0
 

@@ -144,3 +144,18 @@ def test_readme_planner_example(tmp_path):
 
 def test_readme_fields_example(tmp_path):
     run_readme_block(tmp_path, "## Distance fields", "print(")
+
+
+def test_every_python_block_of_the_readme_runs(tmp_path):
+    """The README's Python blocks, in order, as one session (a block may use
+    what an earlier one made): each runs without an error."""
+    readme = (EXAMPLES.parent / "README.md").read_text()
+    blocks = [part.split("```", 1)[0] for part in readme.split("```python\n")[1:]]
+    assert len(blocks) >= 5
+    script = ["import sys"]
+    for k, block in enumerate(blocks):
+        script.append(f"print('block {k}', file=sys.stderr)")
+        script.append(f"exec(compile({block!r}, 'README block {k}', 'exec'))")
+    (tmp_path / "readme.py").write_text("\n".join(script))
+    proc = subprocess.run([sys.executable, "readme.py"], capture_output=True, text=True, cwd=tmp_path)
+    assert proc.returncode == 0, proc.stderr[-3000:]
