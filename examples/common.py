@@ -198,7 +198,8 @@ def draw(out: str | Path, panels: list[dict], legend: list[tuple[str, str, str]]
 
     Each panel is a dict: "image" (RGB array from render), "title", and
     optionally "lines": (cells (N, 2) as rows/columns, colour, width) drawn
-    over the image, and "marks": (cells, colour, marker) drawn as points.
+    over the image, "marks": (cells, colour, marker[, size]) drawn as points,
+    and "colorbar": (colormap name, lowest, highest, label) for the image.
     `legend` lists (label, colour, kind) with kind "patch", "line" or a marker.
     """
     import matplotlib
@@ -214,9 +215,17 @@ def draw(out: str | Path, panels: list[dict], legend: list[tuple[str, str, str]]
         for cells, colour, width in panel.get("lines", []):
             if len(cells):
                 ax.plot(cells[:, 1], cells[:, 0], color=colour, linewidth=width, solid_capstyle="round")
-        for cells, colour, marker in panel.get("marks", []):
+        for cells, colour, marker, *size in panel.get("marks", []):
             if len(cells):
-                ax.plot(cells[:, 1], cells[:, 0], linestyle="none", marker=marker, color=colour, markersize=5)
+                ax.plot(cells[:, 1], cells[:, 0], linestyle="none", marker=marker, color=colour,
+                        markersize=size[0] if size else 5, markeredgecolor="0.2", markeredgewidth=0.4)
+        if "colorbar" in panel:
+            from matplotlib.cm import ScalarMappable
+            from matplotlib.colors import Normalize
+
+            cmap, low, high, label = panel["colorbar"]
+            bar = fig.colorbar(ScalarMappable(Normalize(low, high), cmap), ax=ax, fraction=0.046, pad=0.02)
+            bar.set_label(label)
         ax.set_title(panel["title"], fontsize=11)
         ax.set_xticks([])
         ax.set_yticks([])
@@ -227,7 +236,8 @@ def draw(out: str | Path, panels: list[dict], legend: list[tuple[str, str, str]]
         elif kind == "line":
             handles.append(Line2D([], [], color=colour, linewidth=2.5, label=label))
         else:
-            handles.append(Line2D([], [], color=colour, marker=kind, linestyle="none", label=label))
+            handles.append(Line2D([], [], color=colour, marker=kind, linestyle="none", label=label, markersize=8,
+                                  markeredgecolor="0.2", markeredgewidth=0.6))
     fig.legend(handles=handles, loc="lower center", ncol=columns or len(handles), frameon=False, fontsize=10)
     top = 1.0
     if title:
@@ -238,6 +248,17 @@ def draw(out: str | Path, panels: list[dict], legend: list[tuple[str, str, str]]
     Path(out).parent.mkdir(parents=True, exist_ok=True)
     fig.savefig(out, dpi=110)
     plt.close(fig)
+
+
+def distinct_colours(n: int) -> list:
+    """n colours that differ from each other (tab10, tab20, then evenly spaced hues)."""
+    import matplotlib
+
+    if n <= 10:
+        return [matplotlib.colormaps["tab10"](k) for k in range(n)]
+    if n <= 20:
+        return [matplotlib.colormaps["tab20"](k) for k in range(n)]
+    return [matplotlib.colormaps["hsv"](k / n) for k in range(n)]
 
 
 def rgb(name: str) -> str:

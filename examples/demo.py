@@ -12,6 +12,8 @@ import sys
 import time
 from pathlib import Path
 
+import numpy as np
+
 import astar
 import focal
 
@@ -68,7 +70,9 @@ def main(argv=None) -> int:
     def panel(key, title, with_guide=False):
         path, visited = results[key]
         lines = [(path, rgb("path"), 2.0)]  # wider than a cell, over the expanded ones
-        return {"image": render(grid, visited, None, guide if with_guide else None),
+        if with_guide:  # a wide band under the path, so that it shows beside it
+            lines.insert(0, (np.array(sketch), rgb("guide"), 6.0))
+        return {"image": render(grid, visited, None, None),
                 "title": f"{title}\n{int(visited.sum())} cells expanded, path {len(path)} cells", "lines": lines}
 
     panels = [
@@ -76,7 +80,7 @@ def main(argv=None) -> int:
         panel(("astar2D_heuristic_grid", "2.0"), "astar2D_heuristic_grid, w = 2"),
         panel(("focal2D + guide", "1.5"), "focal2D along the guide, w = 1.5", with_guide=True),
     ]
-    legend = SEARCH_LEGEND + [("guide (focal key: distance to it)", rgb("guide"), "patch")]
+    legend = SEARCH_LEGEND + [("guide (focal key: distance to it)", rgb("guide"), "line")]
     draw(args.out, panels, legend, title=f"{n} x {n} map: start top left, goal bottom right")
     print(f"\nwrote {args.out}: A* | weighted A* (w = 2) | focal search along the green guide (w = 1.5)")
     return 0

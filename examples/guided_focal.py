@@ -22,7 +22,8 @@ import astar
 import focal
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from common import free_cell_near, guide_mask, largest_region, proximity_to, render, rooms_map, side_by_side, write_png  # noqa: E402
+from common import (SEARCH_LEGEND, draw, free_cell_near, guide_mask, largest_region, proximity_to,  # noqa: E402
+                    render, rgb, rooms_map)
 
 
 def main(argv=None) -> int:
@@ -52,8 +53,18 @@ def main(argv=None) -> int:
     within = guided[1] <= args.w * best[1]
     print(f"guided cost within w x optimal: {within}")
 
-    panels = [render(grid, r[3], r[0], guide if r is guided else None) for r in (best, plain, guided)]
-    write_png(args.out, side_by_side(panels), scale=max(1, 512 // n))
+    def panel(result, title, with_guide=False):
+        path, cost, expansions, visited = result
+        lines = [(path, rgb("path"), 2.0)]
+        if with_guide:  # a wide band under the path, so that it shows beside it
+            lines.insert(0, (np.array(waypoints), rgb("guide"), 6.0))
+        return {"image": render(grid, visited), "lines": lines,
+                "title": f"{title}\ncost {cost / best[1]:.3f} x optimal, {expansions} cells expanded"}
+
+    panels = [panel(best, "A* (optimal)"), panel(plain, f"focal search, w = {args.w}, no map"),
+              panel(guided, f"focal search along the guide, w = {args.w}", with_guide=True)]
+    legend = SEARCH_LEGEND + [("guide (focal key: distance to it)", rgb("guide"), "line")]
+    draw(args.out, panels, legend, title=f"{n} x {n} rooms map: start top left, goal bottom right")
     print(f"wrote {args.out}: A* | focal (no map) | focal along the green guide; blue: expanded, red: path")
     return 0
 

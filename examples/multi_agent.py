@@ -22,11 +22,9 @@ import numpy as np
 import gridsearch
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from common import draw, query_pairs, read_map, render  # noqa: E402
+from common import distinct_colours, draw, query_pairs, read_map, render  # noqa: E402
 
 ROOT = Path(__file__).resolve().parent.parent
-COLOURS = ["#1f77b4", "#ff7f0e", "#2ca02c", "#d62728", "#9467bd", "#8c564b", "#e377c2", "#7f7f7f", "#bcbd22",
-           "#17becf"]
 
 
 def shared_cells(paths, shape) -> int:
@@ -74,12 +72,18 @@ def main(argv=None) -> int:
           f"{shared_cells([r.path for r in planned], free.shape):>13d} {t_focal * 1e3:>10.1f}")
 
     base = render(free)
-    legend = [(f"agent {k}", COLOURS[k % len(COLOURS)], "line") for k in range(min(len(pairs), len(COLOURS)))]
+    colours = distinct_colours(len(pairs))
+    legend = [(f"agent {k}", colours[k], "line") for k in range(len(pairs))]
     panels = []
     for title, results in (("independent A* paths", independent), (f"focal search, w = {args.w}", planned)):
-        lines = [(r.path, COLOURS[k % len(COLOURS)], 1.6) for k, r in enumerate(results)]
-        panels.append({"image": base, "title": title, "lines": lines})
-    draw(args.out, panels, legend, columns=5, title=f"{len(pairs)} agents on {Path(args.map).stem}: shared cells avoided")
+        lines = [(r.path, colours[k], 1.6) for k, r in enumerate(results)]
+        cells = shared_cells([r.path for r in results], free.shape)
+        panels.append({"image": base, "title": f"{title}\n{cells} cells on more than one path", "lines": lines,
+                       "marks": [(np.array([r.path[0] for r in results]), "black", "o", 4),
+                                 (np.array([r.path[-1] for r in results]), "black", "*", 6)]})
+    legend += [("start", "black", "o"), ("goal", "black", "*")]
+    draw(args.out, panels, legend, columns=min(7, len(legend)),
+         title=f"{len(pairs)} agents on {Path(args.map).stem}, planned in turn: later agents avoid earlier paths")
     print(f"wrote {args.out}")
     return 0
 

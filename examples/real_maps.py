@@ -21,7 +21,7 @@ import numpy as np
 import astar
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from common import maze_map, query_pairs, random_map, read_map, render, rooms_map, write_png  # noqa: E402
+from common import SEARCH_LEGEND, draw, maze_map, query_pairs, random_map, read_map, render, rgb, rooms_map  # noqa: E402
 
 MAPS = Path(__file__).resolve().parents[1] / "data" / "maps"
 
@@ -53,13 +53,6 @@ def plan(grid: np.ndarray, queries: int, seed: int) -> dict:
     return out
 
 
-def picture(grid: np.ndarray, run: dict) -> np.ndarray:
-    img = render(grid, run["visited"])
-    for path in run["paths"]:
-        img[path[:, 0], path[:, 1]] = (220, 40, 40)
-    return img
-
-
 def main(argv=None) -> int:
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("maps", nargs="*", help="map files (default: data/maps/*.map, else generated maps)")
@@ -87,7 +80,12 @@ def main(argv=None) -> int:
         print(f"{name:<16} {size:>11} {len(run['cost']):>7} {np.mean(run['cost']):>10.1f} "
               f"{np.mean(run['expansions']):>10.0f} {np.median(run['ms']):>9.3f} {max(run['ms']):>8.3f}")
         target = Path(args.out) / f"{name}.png"
-        write_png(target, picture(grid, run), scale=max(1, 512 // max(grid.shape)))
+        panel = {"image": render(grid, run["visited"]),
+                 "title": "astar2D: every optimal path, and the longest query's expanded cells",
+                 "lines": [(path, rgb("path"), 1.2) for path in run["paths"]]}
+        legend = SEARCH_LEGEND[:2] + [("expanded by the longest query", rgb("visited"), "patch"),
+                                      ("paths (astar2D)", rgb("path"), "line")]
+        draw(target, [panel], legend, inches=6.0, columns=2, title=f"{len(run['paths'])} random queries on {name} ({grid.shape[0]} x {grid.shape[1]})")
     print(f"\npictures in {args.out}/: red paths, blue cells expanded by each map's longest query")
     return 0
 

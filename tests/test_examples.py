@@ -65,7 +65,8 @@ def test_real_maps_rejects_a_file_that_is_not_a_map(tmp_path):
 def test_guided_focal(tmp_path):
     out = run("guided_focal.py", "--size", 64, "--out", tmp_path / "g.png", cwd=tmp_path)
     assert "focal along the guide" in out and "guided cost within w x optimal: True" in out
-    assert png_shape(tmp_path / "g.png")[0] == 64 * 8
+    height, width = png_shape(tmp_path / "g.png")
+    assert width > 2 * height > 600  # three titled panels side by side
 
 
 def test_costmap(tmp_path):
