@@ -39,6 +39,10 @@ CASES = [
     ("den520d astar2D", "den520d", "astar2D", 150),
     ("den520d focal2D w=1.5", "den520d", "focal2D", 150),
     ("voxels 128^3 astar3D", "voxels", "astar3D", 40),
+    ("den520d Grid.astar", "den520d", "Grid.astar", 150),
+    ("brc202d Grid.astar costs, mean, no corners", "brc202d", "Grid.astar costs", 150),
+    ("den520d Grid.focal w=1.5", "den520d", "Grid.focal", 150),
+    ("random512 Grid.distance_field", "random512-10-0", "Grid.distance_field", 20),
 ]
 
 
@@ -56,6 +60,7 @@ def child(build: str, repeats: int) -> None:
     sys.path.insert(0, build)
     import astar
     import focal
+    import gridsearch
 
     if not astar.__file__.startswith(build):
         raise SystemExit(f"{build}: astar imported from {astar.__file__}")
@@ -67,6 +72,19 @@ def child(build: str, repeats: int) -> None:
             call = lambda a, b: astar.astar2D(grid, a[0], a[1], b[0], b[1])  # noqa: E731
         elif fn == "focal2D":
             call = lambda a, b: focal.focal2D(grid, a[0], a[1], b[0], b[1], 1.5)  # noqa: E731
+        elif fn == "Grid.astar":
+            g = gridsearch.Grid(grid)
+            call = lambda a, b: tuple(g.astar(a, b, visited=True))  # noqa: E731
+        elif fn == "Grid.astar costs":
+            costs = np.where(grid, 1.0 + np.random.default_rng(5).integers(0, 8, grid.shape), np.inf)
+            g = gridsearch.Grid(costs, cost_model="mean", corner_cutting=False)
+            call = lambda a, b: tuple(g.astar(a, b, visited=True))  # noqa: E731
+        elif fn == "Grid.focal":
+            g = gridsearch.Grid(grid)
+            call = lambda a, b: tuple(g.focal(a, b, 1.5, visited=True))  # noqa: E731
+        elif fn == "Grid.distance_field":
+            g = gridsearch.Grid(grid)
+            call = lambda a, b: (np.empty((0, 2), np.int32), float(g.distance_field(a).sum()), 0, grid)  # noqa: E731
         else:
             call = lambda a, b: astar.astar3D(grid, *a, *b)  # noqa: E731
         best = float("inf")

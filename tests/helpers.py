@@ -176,3 +176,11 @@ def stop_latency(code: str, *args: str) -> tuple[list[str], float, float]:
             break
     return lines, latency, bound
 
+
+
+def check_stop(code: str, next_line: str, *args: str) -> None:
+    """Ctrl-C stops the long call of `code` within stop_latency's bound, and
+    the child's next call then prints `next_line`."""
+    lines, latency, bound = stop_latency(code, *args)
+    assert latency < bound, latency
+    assert lines[0] == next_line, lines

@@ -11,7 +11,7 @@ import numpy as np
 import pytest
 
 import gridsearch
-from helpers import loop_turns_during, planner_child, serpentine, stop_latency
+from helpers import check_stop, loop_turns_during, planner_child, serpentine
 from oracle import CONNECTIVITY, legal, move_graph, random_costs, step_cost
 
 
@@ -223,9 +223,7 @@ CHILD = planner_child("for _ in range(20): planner.distance_field_batch([(0, 0)]
 
 
 def test_ctrl_c_stops_fields():
-    lines, latency, bound = stop_latency(CHILD)
-    assert latency < bound, latency
-    assert lines[0] == "next [0.0, 1.0, 2.0, inf]"
+    check_stop(CHILD, "next [0.0, 1.0, 2.0, inf]")
 
 
 def test_a_field_as_the_heuristic_leads_straight_along_one_cheapest_path():
