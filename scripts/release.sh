@@ -55,6 +55,8 @@ fresh_venv "$PYTHON_VERSION" "$SDIST" "[test]"
 (cd "$TREE" && "$ROOT/.venv-artefact/bin/python" -m pytest -q -p no:cacheprovider "${ARM_TESTS[@]}")
 digests build/digests-native.json
 cat build/digests-native.json
+echo "== the native build's digests equal the committed golden ones"
+diff -u "$TREE/tests/golden_digests.json" build/digests-native.json
 
 for v in $(available_pythons); do
     wheel="$(ls dist/*-cp${v/./}-*x86_64.whl)"

@@ -4,6 +4,8 @@ the same exception naming the argument; and the private native layer does
 not trust its arguments either."""
 
 import math
+from decimal import Decimal
+from fractions import Fraction
 
 import numpy as np
 import pytest
@@ -71,7 +73,7 @@ BAD = [
     (REAL, np.bool_(True), TypeError, "{name} must be a real number, got bool"),
     (REAL, np.array([2.0]), TypeError, "{name} must be a real number, got ndarray"),
     (REAL, [2.0], TypeError, "{name} must be a real number, got list"),
-    (REAL, 2**2000, ValueError, "{name} is too large for a float64"),
+    (REAL, 2**2000, ValueError, "{name} is too large for a float64, got int"),
     (FLAG, "False", TypeError, "{name} must be True or False, got str 'False'"),
     (FLAG, "no", TypeError, "{name} must be True or False, got str 'no'"),
     (FLAG, 1, TypeError, "{name} must be True or False, got int 1"),
@@ -91,6 +93,7 @@ BAD = [
     (CELL, np.ma.masked_array([0, 0], mask=[True, False]), ValueError, "{name} must not be a masked array"),
     (CELL, (0, 8), ValueError, "(0, 8) lies outside the grid of shape (6, 8)"),
     (CELL, (-1, 0), ValueError, "(-1, 0) lies outside the grid of shape (6, 8)"),
+    (CELL, (2**70, 0), ValueError, "(1180591620717411303424, 0) lies outside the grid of shape (6, 8)"),
     (CELLS, [[True, 1]], TypeError, "{name} must hold integers, got True"),
     (CELLS, [[0, 1], [1, True]], TypeError, "{name} must hold integers, got True"),
     (CELLS, np.array([[0.0, 1.0]]), TypeError, "{name} must hold integers, got dtype float64"),
@@ -124,6 +127,8 @@ def test_good_values_of_every_kind_are_taken():
     assert G.astar((0, 0), [(5, 7), (5, 6)]).found
     assert G.distance_field(np.array([[0, 0]], np.uint16), reverse=np.False_)[0, 0] == 0
     assert G.next_steps(FIELD, []).shape == (0, 2)
+    assert G.next_steps(FIELD, [range(1, 3)]).shape == (1, 2) and G.next_steps(FIELD, range(1, 3)).shape == (2,)
+    assert G.astar((0, 0), (5, 7), w=Decimal("1.5"), max_cost=Fraction(100, 3)).found
     assert G.next_steps(FIELD, np.empty((0, 2), int)).shape == (0, 2)
     assert G.astar((0, 0), (5, 7), max_expansions=2**2000).found  # no limit in practice
     assert G.focal((0, 0), (5, 7), 2, key=np.where(np.ones((6, 8), bool), np.inf, 0)).found  # +inf keys taken

@@ -6,6 +6,7 @@ import itertools
 import math
 import os
 import sys
+import time
 
 import numpy as np
 import pytest
@@ -111,6 +112,22 @@ def test_descents_cross_zero_cost_plateaus(dim):
     assert g.descend(f, (0, 0)).tolist() == [[0, 0], [0, 1], [0, 2], [0, 3]]
 
 
+def test_a_level_way_is_searched_only_up_to_the_nearest_exit():
+    # A zero-cost plain with a wall of cost 1 near one side: the way down from
+    # a cell beside the wall is two moves, whatever the plain's size (a search
+    # of the whole plain per step took seconds here).
+    cost = np.zeros((3000, 3000))
+    cost[:, 1] = 1.0
+    g = gridsearch.Grid(cost)
+    field = g.distance_field((0, 0), reverse=True)
+    start = time.perf_counter()
+    path = g.descend(field, (5, 3))
+    steps = g.next_steps(field, [[5, 3], [6, 3], [7, 3], [8, 3]])
+    assert time.perf_counter() - start < 2.0
+    assert field[tuple(path[-1])] == 0 and len(path) <= 8
+    assert (np.abs(steps - [[5, 3], [6, 3], [7, 3], [8, 3]]).max(axis=1) == 1).all()
+
+
 def test_a_field_that_does_not_lead_down_fails_at_once():
     g = gridsearch.Grid(np.ones((2000, 2000), bool))
     with pytest.raises(ValueError, match=r"the field does not lead down from \(1000, 1000\): every move reaches a "
@@ -135,6 +152,10 @@ def test_integer_costs_are_exact_and_the_nearest_origin_wins():
 
 
 def test_origins_as_a_cell_an_array_or_a_mask():
+    listed = gridsearch.Grid(np.ones((2, 3)))
+    mask = [[True, False, False], [False, False, True]]  # a bool mask as nested lists
+    assert listed.distance_field(mask)[0, 0] == listed.distance_field(mask)[1, 2] == 0
+    assert listed.distance_field_batch([mask])[0, 1, 2] == 0
     cost = np.ones((6, 7))
     cost[2, 1:6] = np.inf
     grid = gridsearch.Grid(cost)
@@ -204,6 +225,9 @@ def test_bad_arguments_are_named():
         (lambda: walled.descend(walled.distance_field((0, 0), reverse=True), (0, 2)), ValueError,
          "start (0, 2) has field value inf; it must be finite and >= 0"),
         (lambda: grid.descend(np.full((4, 5), 3.0), (1, 1)), ValueError, "the field does not lead down from (1, 1)"),
+        (lambda: walled.descend(np.array([[0.0, 1, 2]]), (0, 1)), ValueError, "start (0, 1) is a blocked cell"),
+        (lambda: grid.distance_field([[2**70, 1]]), ValueError, "origins row 0 (1180591620717411303424, 1) lies "
+                                                                "outside the grid of shape (4, 5)"),
         (lambda: grid.next_steps(field, [(0, 0), (4, 4)]), ValueError, "cells row 1 (4, 4) lies outside"),
         (lambda: grid.next_steps(field, np.ones((4, 5), bool)), TypeError, "cells must hold integers, got dtype bool"),
     ]

@@ -184,9 +184,13 @@ def test_path_results_keep_their_status_through_tuple_operations():
     for other in (r._replace(cost=1.0), copy.copy(r), copy.deepcopy(r), pickle.loads(pickle.dumps(r))):
         assert other.status == "max_expansions" and not other.found and "max_expansions" in repr(other)
     assert r._replace(cost=1.0).cost == 1.0 and r._replace(status="found").found
-    made = gridsearch.PathResult._make(tuple(r))
-    assert made.status == "found" and made.found and repr(made)
-    assert gridsearch.PathResult._make(tuple(r), status="no_path").status == "no_path"
+    assert gridsearch.PathResult._make(r).status == "max_expansions"  # a result keeps its own
+    made = gridsearch.PathResult._make(tuple(r))  # a plain tuple: what its path says
+    assert made.status == "no_path" and not made.found and repr(made)
+    assert gridsearch.PathResult(*g.astar((0, 0), (2, 2))).found
+    assert gridsearch.PathResult._make(tuple(r), status="max_cost").status == "max_cost"
+    with pytest.raises(ValueError, match="status must be one of"):
+        gridsearch.PathResult(*r, status="weird")
     path, cost, expansions, visited = r
     assert expansions == 0 and visited is None
 
@@ -205,5 +209,11 @@ def test_an_occupancy_grid_marks_its_blocked_value():
     assert [0, 1] not in r.path.tolist() and r.cost == math.sqrt(2) + 1 + 3
     with pytest.raises(TypeError, match="blocked must be a real number"):
         gridsearch.Grid(costmap, blocked="254")
+    # Compared exactly in the array's own type, not as floats.
+    big = np.array([[1, 2**53 + 1], [1, 5]], np.int64)
+    assert gridsearch.Grid(big, blocked=2**53).astar((0, 0), (0, 1)).found
+    assert not gridsearch.Grid(big, blocked=2**53 + 1).astar((0, 0), (0, 1)).found
+    with pytest.raises(ValueError, match="blocked must not be NaN"):
+        gridsearch.Grid(np.array([[1.0, np.nan]]), blocked=np.nan)
     with pytest.raises(TypeError, match="blocked applies to a real-valued array"):
         gridsearch.Grid(costmap > 0, blocked=1)

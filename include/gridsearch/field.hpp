@@ -134,86 +134,37 @@ Downhill downhill(const GridView<Dim>& grid, const Moves& moves, const double* f
     return {Way::up, -1, least};
 }
 
-// The cells of a level region reachable from one cell over level moves
-// (candidates of the cell's own value, see downhill), each with its hop
-// distance to the nearest exit (a cell whose way is `down`), so that a walk
-// across the region always gets nearer to an exit: the next cell is the first
-// level move (in move order) to a cell one hop nearer. The distance of a
-// cell depends only on the cells reachable from it, so a route built from
-// any cell before it gives the same walk.
+// The way across a level region (cells joined by level moves: candidates of
+// the cell's own value, see downhill) from a cell whose way is `flat`: a
+// breadth-first search over level moves, in move order, until the first
+// cell whose way is `down` (an exit). Returns the cells after `from` up to
+// that exit, the fewest moves there (the first such way in the search's
+// order); empty when no exit is reachable. Each cell of the way is one move
+// nearer to an exit than the one before, so steps taken one at a time (the
+// first cell of the way from each) always arrive too. The search covers only
+// the cells nearer than the nearest exit (and those at its distance).
 template <int Dim, class Moves>
-class LevelRoute {
-public:
-    LevelRoute(const GridView<Dim>& grid, const Moves& moves, const double* field, const At& from, StopPoll& poll)
-        : coords_(grid) {
-        // Forward: the region, and each cell's level moves in move order.
-        id(from.i);
-        for (std::size_t k = 0; k < cells_.size(); ++k) {
-            poll.tick();
-            const At c = coords_(cells_[k]);
-            const Downhill d = downhill(grid, moves, field, c);
-            exit_.push_back(d.way == Way::down);
-            first_.push_back(static_cast<int32_t>(next_.size()));
-            if (d.way != Way::flat) continue;
-            const double v = field[c.i];
-            moves(grid, c, [&](int32_t, int32_t, int32_t, int32_t n, double step) {
-                if (field[n] == v && field[n] + step == d.least) next_.push_back(id(n));
-            });
+std::vector<int32_t> level_way(const GridView<Dim>& grid, const Moves& moves, const double* field, const At& from,
+                               StopPoll& poll) {
+    const Coordinates<Dim> at(grid);
+    std::unordered_map<int32_t, int32_t> parent{{from.i, -1}};
+    std::vector<int32_t> queue{from.i};
+    for (std::size_t k = 0; k < queue.size(); ++k) {
+        poll.tick();
+        const At c = at(queue[k]);
+        const Downhill d = downhill(grid, moves, field, c);
+        if (k != 0 && d.way == Way::down) {
+            std::vector<int32_t> way;
+            for (int32_t i = c.i; i != from.i; i = parent.at(i)) way.push_back(i);
+            return std::vector<int32_t>(way.rbegin(), way.rend());
         }
-        first_.push_back(static_cast<int32_t>(next_.size()));
-        // Backward from the exits: hop distances.
-        const std::size_t n = cells_.size();
-        std::vector<int32_t> into(n + 1, 0), from_of(next_.size());
-        for (int32_t t : next_) ++into[static_cast<std::size_t>(t) + 1];
-        for (std::size_t k = 0; k < n; ++k) into[k + 1] += into[k];
-        std::vector<int32_t> fill(into.begin(), into.end() - 1);
-        for (std::size_t k = 0; k < n; ++k)
-            for (int32_t e = first_[k]; e < first_[k + 1]; ++e)
-                from_of[static_cast<std::size_t>(fill[static_cast<std::size_t>(next_[e])]++)] = static_cast<int32_t>(k);
-        hops_.assign(n, -1);
-        std::vector<int32_t> queue;
-        for (std::size_t k = 0; k < n; ++k)
-            if (exit_[k]) {
-                hops_[k] = 0;
-                queue.push_back(static_cast<int32_t>(k));
-            }
-        for (std::size_t q = 0; q < queue.size(); ++q) {
-            const int32_t k = queue[q];
-            for (int32_t e = into[k]; e < into[k + 1]; ++e) {
-                const int32_t p = from_of[static_cast<std::size_t>(e)];
-                if (hops_[p] < 0) {
-                    hops_[p] = hops_[k] + 1;
-                    queue.push_back(p);
-                }
-            }
-        }
+        if (d.way != Way::flat) continue;
+        const double v = field[c.i];
+        moves(grid, c, [&](int32_t, int32_t, int32_t, int32_t n, double step) {
+            if (field[n] == v && field[n] + step == d.least && parent.emplace(n, c.i).second) queue.push_back(n);
+        });
     }
-
-    bool holds(int32_t cell) const { return ids_.count(cell) != 0; }
-
-    // The next cell across the region from a level cell it holds; -1 when no
-    // exit is reachable from there.
-    int32_t next(int32_t cell) const {
-        const int32_t k = ids_.at(cell);
-        if (hops_[k] <= 0) return -1;
-        for (int32_t e = first_[k]; e < first_[k + 1]; ++e)
-            if (hops_[next_[e]] == hops_[k] - 1) return cells_[next_[e]];
-        return -1;  // not reached: a cell at distance d has a move to one at d - 1
-    }
-
-private:
-    int32_t id(int32_t cell) {
-        const auto it = ids_.emplace(cell, static_cast<int32_t>(cells_.size()));
-        if (it.second) cells_.push_back(cell);
-        return it.first->second;
-    }
-
-    Coordinates<Dim> coords_;
-    std::unordered_map<int32_t, int32_t> ids_;  // cell -> place in cells_
-    std::vector<int32_t> cells_;
-    std::vector<bool> exit_;
-    std::vector<int32_t> first_, next_;  // level moves of cell k: next_[first_[k] .. first_[k + 1])
-    std::vector<int32_t> hops_;          // hops to the nearest exit, -1 for none
-};
+    return {};
+}
 
 }  // namespace gridsearch

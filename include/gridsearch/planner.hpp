@@ -384,7 +384,8 @@ public:
             const Downhill d = downhill(view(), moves, field, at(i));
             if (d.way == Way::down) return d.next;
             if (d.way != Way::flat) return int32_t(-1);
-            return LevelRoute<Dim, std::decay_t<decltype(moves)>>(view(), moves, field, at(i), poll).next(i);
+            const std::vector<int32_t> way = level_way(view(), moves, field, at(i), poll);
+            return way.empty() ? int32_t(-1) : way[0];
         });
         if (n < 0) return from;
         const At a = at(n);
@@ -407,17 +408,23 @@ public:
         if (!(field[i] >= 0.0 && field[i] < INF))
             throw std::invalid_argument("start " + cell_text(start) + " has field value " + number(field[i]) +
                                         "; it must be finite and >= 0");
+        if (field[i] != 0.0 && !free_[static_cast<std::size_t>(i)])
+            throw std::invalid_argument("start " + cell_text(start) + " is a blocked cell");
         std::vector<Cell> path{start};
         const Coordinates<Dim> at(view_);
         StopPoll poll(stop);
+        const auto add = [&](int32_t n) {
+            // Values fall and level ways get shorter, so a correct field never
+            // needs more steps than cells; more means it changed meanwhile.
+            if (path.size() > static_cast<std::size_t>(count_))
+                throw std::invalid_argument("the field changed during the descent from start " + cell_text(start));
+            const At a = at(n);
+            path.push_back({a.x, a.y, a.z});
+        };
         with_moves<false>(INF, [&](const auto& moves) {
-            using Route = LevelRoute<Dim, std::decay_t<decltype(moves)>>;
-            std::optional<Route> route;
             while (field[i] != 0.0) {
                 poll.tick();
-                const Downhill d = free_[static_cast<std::size_t>(i)] ? downhill(view(), moves, field, at(i))
-                                                                      : Downhill{};
-                int32_t n = d.next;
+                const Downhill d = downhill(view(), moves, field, at(i));
                 if (d.way == Way::none)
                     throw std::invalid_argument("the field leads nowhere from " + cell_text(path.back()) +
                                                 ": no move reaches a finite value");
@@ -425,16 +432,17 @@ public:
                     throw std::invalid_argument("the field does not lead down from " + cell_text(path.back()) +
                                                 ": every move reaches a higher value (is it a field of this "
                                                 "grid from distance_field(..., reverse=True)?)");
-                if (d.way == Way::flat) {
-                    if (!route || !route->holds(i)) route.emplace(view(), moves, field, at(i), poll);
-                    n = route->next(i);
-                    if (n < 0)
-                        throw std::invalid_argument("the field does not lead down from " + cell_text(path.back()) +
-                                                    ": it stays level and never leads lower");
+                if (d.way == Way::down) {
+                    add(d.next);
+                    i = d.next;
+                    continue;
                 }
-                const At a = at(n);
-                path.push_back({a.x, a.y, a.z});
-                i = n;
+                const std::vector<int32_t> way = level_way(view(), moves, field, at(i), poll);
+                if (way.empty())
+                    throw std::invalid_argument("the field does not lead down from " + cell_text(path.back()) +
+                                                ": it stays level and never leads lower");
+                for (int32_t n : way) add(n);
+                i = way.back();
             }
             return 0;
         });

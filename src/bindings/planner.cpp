@@ -135,26 +135,25 @@ public:
         return out;
     }
 
-    // Walks over the caller's field (which this call keeps alive), without the lock.
-    py::array_t<int32_t> descend(const CostArray& field, const std::vector<int64_t>& start) {
+    // Walks over the caller's field with the lock held (no other Python
+    // thread changes the field meanwhile), stopped by Ctrl-C.
+    py::array_t<int32_t> descend(const CostArray& field, const std::vector<int64_t>& start) const {
         check_field(field);
         const Cell s = cell(start);
-        std::vector<Cell> path;
-        gridsearch::binding::without_lock([&](const StopCheck& stop) { path = grid_.descend(field.data(), s, stop); });
-        return cells_array(path);
+        return with_signals([&](const StopCheck& stop) { return cells_array(grid_.descend(field.data(), s, stop)); });
     }
 
-    py::array_t<int32_t> next_steps(const CostArray& field, const IndexArray& from) {
+    py::array_t<int32_t> next_steps(const CostArray& field, const IndexArray& from) const {
         check_field(field);
         std::vector<Cell> next = cells_of(from, "cells");
-        gridsearch::binding::without_lock([&](const StopCheck& stop) {
+        return with_signals([&](const StopCheck& stop) {
             gridsearch::StopPoll poll(stop);
             for (Cell& c : next) {
                 poll.tick();
                 c = grid_.next_step(field.data(), c, stop);
             }
+            return cells_array(next);
         });
-        return cells_array(next);
     }
 
 private:
@@ -292,6 +291,18 @@ private:
         const char* status = gridsearch::status_name(r.status);
         py::tuple t = gridsearch::binding::to_python<Dim>(std::move(r));
         return py::make_tuple(t[0], t[1], t[2], t[3], status);
+    }
+
+    // fn(stop) with the lock held, `stop` answering true for a pending
+    // signal; the signal handler's error (KeyboardInterrupt) is raised.
+    template <class Fn>
+    static auto with_signals(Fn&& fn) {
+        const StopCheck stop = [] { return PyErr_CheckSignals() != 0; };
+        try {
+            return fn(stop);
+        } catch (const gridsearch::Interrupted&) {
+            throw py::error_already_set();
+        }
     }
 
     // fn(workspace, stop) without the lock, on a workspace from the pool.

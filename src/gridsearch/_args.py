@@ -6,6 +6,7 @@ it is given."""
 
 from __future__ import annotations
 
+import decimal
 import math
 import numbers
 import operator
@@ -30,12 +31,12 @@ def _refuse_masked(value: Any, name: str) -> None:
 
 def real(value: Any, name: str) -> float:
     """A real number (not a bool, a string or an array) as a float."""
-    if isinstance(value, (bool, np.bool_)) or not isinstance(value, numbers.Real):
+    if isinstance(value, (bool, np.bool_)) or not isinstance(value, (numbers.Real, decimal.Decimal)):
         raise TypeError(f"{name} must be a real number, got {_what(value)}")
     try:
         return float(value)
     except OverflowError:
-        raise ValueError(f"{name} is too large for a float64, got {value!r}") from None
+        raise ValueError(f"{name} is too large for a float64, got {_what(value)}") from None
 
 
 def flag(value: Any, name: str) -> bool:
@@ -106,14 +107,7 @@ def cells(value: Any, name: str, shape: tuple[int, ...], *, mask: bool = False) 
     _refuse_masked(value, name)
     what = f"one cell of {ndim} integers or an (K, {ndim}) array of cells"
     _sequence(value, name, what)
-    if not isinstance(value, np.ndarray):
-        # NumPy would read True as 1 in a list that also holds integers.
-        for item in value:
-            inner = item if isinstance(item, (list, tuple)) else (item,)
-            for v in inner:
-                if isinstance(v, (bool, np.bool_)):
-                    raise TypeError(f"{name} must hold integers, got {v!r}")
-    array = np.asarray(value)
+    array = np.asarray(value) if isinstance(value, np.ndarray) else _listed(value, name, shape)
     if array.dtype.kind == "b":
         if not mask:
             raise TypeError(f"{name} must hold integers, got dtype bool")
@@ -135,6 +129,28 @@ def cells(value: Any, name: str, shape: tuple[int, ...], *, mask: bool = False) 
         row = tuple(int(v) for v in array[k])
         raise ValueError(f"{name} row {k} {row} lies outside the grid of shape {shape}")
     return np.ascontiguousarray(array, dtype=np.int64)
+
+
+def _listed(value: Any, name: str, shape: tuple[int, ...]) -> np.ndarray:
+    """A list or tuple of cells (or one cell) as an array. NumPy reads True as
+    1 beside integers, and makes integers beyond int64 objects: both are
+    told apart here, so that a list says what an array would."""
+    array = np.asarray(value)
+    if array.dtype.kind in "iuO":
+        rows = value if array.ndim == 2 else [value]
+        for k, row in enumerate(rows):
+            for v in row:
+                if isinstance(v, (bool, np.bool_)):
+                    raise TypeError(f"{name} must hold integers, got {v!r}")
+                if array.dtype.kind == "O":
+                    try:
+                        operator.index(v)
+                    except TypeError:
+                        raise TypeError(f"{name} must hold integers, got {_what(v)}") from None
+            if array.dtype.kind == "O" and any(not 0 <= operator.index(v) < n for v, n in zip(row, shape)):
+                raise ValueError(f"{name} row {k} {tuple(operator.index(v) for v in row)} lies outside the grid "
+                                 f"of shape {shape}")
+    return array
 
 
 def cell_map(value: Any, name: str, shape: tuple[int, ...]) -> np.ndarray:

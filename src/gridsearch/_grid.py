@@ -35,8 +35,12 @@ class PathResult(_PathFields):
 
     status: str
 
-    def __new__(cls, path: Any, cost: float, expansions: int, visited: Any, status: str = "found") -> PathResult:
+    def __new__(cls, path: Any, cost: float, expansions: int, visited: Any, status: str | None = None) -> PathResult:
         self = super().__new__(cls, path, cost, expansions, visited)
+        if status is None:  # not given: what the path says
+            status = "found" if len(path) else "no_path"
+        elif status not in STATUSES:
+            raise ValueError(f"status must be one of {', '.join(map(repr, STATUSES))}, got {status!r}")
         self.status = status
         return self
 
@@ -44,7 +48,9 @@ class PathResult(_PathFields):
         return (*self, self.status)
 
     @classmethod
-    def _make(cls, iterable: Any, status: str = "found") -> PathResult:  # type: ignore[override]
+    def _make(cls, iterable: Any, status: str | None = None) -> PathResult:  # type: ignore[override]
+        if status is None:
+            status = getattr(iterable, "status", None)
         path, cost, expansions, visited = iterable
         return cls(path, cost, expansions, visited, status)
 
@@ -103,10 +109,12 @@ class Grid:
         corner_cutting = _args.flag(corner_cutting, "corner_cutting")
         use_uniform_step_cost = _args.flag(use_uniform_step_cost, "use_uniform_step_cost")
         if blocked is not None:
-            value = _args.real(blocked, "blocked")
+            if math.isnan(_args.real(blocked, "blocked")):
+                raise ValueError("blocked must not be NaN (a NaN cost is refused, not a blocked cell)")
             if array.dtype.kind == "b":
                 raise TypeError("blocked applies to a real-valued array; a bool grid marks blocked cells False")
-            array = np.where(array == value, np.inf, array.astype(np.float64, copy=False))
+            # Compared in the array's own type: as floats, 2**53 + 1 would equal 2**53.
+            array = np.where(array == blocked, np.inf, array.astype(np.float64, copy=False))
         native = _planner.Grid2D if array.ndim == 2 else _planner.Grid3D
         self._native = native(array, int(connectivity), corner_cutting, cost_model, use_uniform_step_cost)
         self._shape: tuple[int, ...] = tuple(self._native.shape)
@@ -258,8 +266,8 @@ class Grid:
         (zero-cost cells) each step leads one move nearer to where the field
         falls again, so a correct field always leads to an origin. An int32
         (N, ndim) array; its cost equals field[start] up to rounding.
-        ValueError when field[start] is not finite and >= 0, or the field does
-        not lead down to 0 from start. Runs without the interpreter lock."""
+        ValueError when field[start] is not finite and >= 0, start is
+        blocked, or the field does not lead down to 0 from start."""
         values = self._field(field)
         return self._native.descend(values, _args.cell(start, "start", self._shape))
 
@@ -267,7 +275,8 @@ class Grid:
         """The next cell of `descend` from each of many cells at once (the
         per-frame call of a flow field): an (M, ndim) integer array in, an
         int32 (M, ndim) array out (one cell in, one out). A cell at value 0,
-        blocked, or with no move to a lower value stays where it is."""
+        blocked, or from which the field does not lead lower (no move to a
+        lower value, nor a level way to one) stays where it is."""
         values = self._field(field)
         at = _args.cells(cells, "cells", self._shape)
         out = self._native.next_steps(values, at)
@@ -312,7 +321,8 @@ def _many(value: Any) -> bool:
     if isinstance(value, np.ndarray):
         return value.ndim == 2
     if isinstance(value, (list, tuple)):
-        return len(value) == 0 or isinstance(value[0], (list, tuple, np.ndarray))
+        first = value[0] if value else None
+        return not value or hasattr(first, "__len__") and not isinstance(first, (str, bytes))
     return False
 
 
