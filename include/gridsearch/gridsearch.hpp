@@ -19,12 +19,12 @@
 #include <cstdint>
 #include <optional>
 
-#include "astar.hpp"
-#include "focal.hpp"
-#include "grid.hpp"
-#include "result.hpp"
-#include "stop.hpp"
-#include "workspace.hpp"
+#include "algorithms/astar.hpp"
+#include "algorithms/focal.hpp"
+#include "base/grid.hpp"
+#include "base/result.hpp"
+#include "base/stop.hpp"
+#include "memory/workspace.hpp"
 
 namespace gridsearch {
 

@@ -26,151 +26,25 @@
 #include <utility>
 #include <vector>
 
-#include "astar.hpp"
-#include "batch.hpp"
-#include "cell_map.hpp"
-#include "cost_moves.hpp"
-#include "field.hpp"
-#include "grid.hpp"
-#include "incremental_focal.hpp"
-#include "move_set.hpp"
-#include "result.hpp"
-#include "search.hpp"
-#include "stop.hpp"
-#include "workspace.hpp"
+#include "algorithms/astar.hpp"
+#include "algorithms/estimates.hpp"
+#include "algorithms/field.hpp"
+#include "algorithms/incremental_focal.hpp"
+#include "algorithms/options.hpp"
+#include "base/grid.hpp"
+#include "base/plan_result.hpp"
+#include "base/result.hpp"
+#include "base/stop.hpp"
+#include "domain/cell_map.hpp"
+#include "domain/cost_moves.hpp"
+#include "domain/grid_options.hpp"
+#include "domain/move_set.hpp"
+#include "engine/batch.hpp"
+#include "engine/search.hpp"
+#include "memory/blocks.hpp"
+#include "memory/workspace.hpp"
 
 namespace gridsearch {
-
-enum class CostModel { enter, mean };
-
-inline CostModel cost_model_named(const std::string& name) {
-    if (name == "enter") return CostModel::enter;
-    if (name == "mean") return CostModel::mean;
-    throw std::invalid_argument("cost_model must be 'enter' or 'mean', got '" + name + "'");
-}
-
-struct GridOptions {
-    int connectivity = 0;  // 0: 8 in 2D, 26 in 3D
-    bool corner_cutting = true;
-    CostModel cost_model = CostModel::enter;
-    bool use_uniform_step_cost = false;
-};
-
-// How a search ended.
-enum class Status { found, no_path, max_cost, max_expansions };
-
-inline const char* status_name(Status s) {
-    switch (s) {
-        case Status::found: return "found";
-        case Status::no_path: return "no_path";
-        case Status::max_cost: return "max_cost";
-        default: return "max_expansions";
-    }
-}
-
-template <int Dim>
-struct PlanResult : Result<Dim> {
-    Status status = Status::no_path;
-};
-
-struct AstarOptions {
-    double w = 1.0;                      // f = g + w h, w >= 1
-    std::optional<MapArg> heuristic;     // per-cell h instead of the built-in estimate
-    double max_cost = INF;               // cells costing more to reach are not searched
-    int64_t max_expansions = -1;         // stop after this many expansions (-1: no limit)
-    bool visited = false;                // return the map of expanded cells
-};
-
-struct FocalOptions {
-    double w = 1.0;                     // the bound: f <= w x f_min, w >= 1
-    std::optional<MapArg> key;          // per-cell focal key (else h)
-    int64_t max_expansions = -1;        // stop after this many expansions (-1: no limit)
-    bool visited = false;               // return the map of expanded cells
-    std::vector<int32_t>* order = nullptr;  // when set, receives the expanded cells in order
-};
-
-struct FieldOptions {
-    bool reverse = false;  // costs from every cell to the origins (else from the origins)
-    double max_cost = INF;  // cells costing more are left at +inf
-};
-
-namespace planning {
-
-// f = g + scale x the least move length to the goal (scale = w x the
-// smallest cell cost), for the connectivity Conn (0: `connectivity`).
-template <int Dim, int Conn>
-struct GoalTerm {
-    int connectivity;
-    bool uniform;
-    Cell goal;
-    double scale;
-    double operator()(const At& a) const {
-        const int32_t dx = absdiff(a.x, goal.x), dy = absdiff(a.y, goal.y);
-        const int32_t dz = Dim == 3 ? absdiff(a.z, goal.z) : 0;
-        return scale * move_distance(Conn != 0 ? Conn : connectivity, uniform, dx, dy, dz);
-    }
-};
-
-// The same estimate toward the nearest of several goals: the least over the
-// goals when they are few, else the distance to the box around them (both
-// consistent).
-template <int Dim, int Conn>
-struct GoalSetTerm {
-    static constexpr std::size_t FEW = 8;
-    int connectivity;
-    bool uniform;
-    const std::vector<Cell>* goals;
-    Cell lo, hi;
-    double scale;
-    double operator()(const At& a) const {
-        const int conn = Conn != 0 ? Conn : connectivity;
-        if (goals->size() <= FEW) {
-            double least = INF;
-            for (const Cell& t : *goals) {
-                const double d = move_distance(conn, uniform, absdiff(a.x, t.x), absdiff(a.y, t.y),
-                                               Dim == 3 ? absdiff(a.z, t.z) : 0);
-                least = d < least ? d : least;
-            }
-            return scale * least;
-        }
-        return scale * move_distance(conn, uniform, outside(a.x, lo.x, hi.x), outside(a.y, lo.y, hi.y),
-                                     Dim == 3 ? outside(a.z, lo.z, hi.z) : 0);
-    }
-    static int32_t outside(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo - v : (v > hi ? v - hi : 0); }
-};
-
-// The term of a heuristic map. With w = 1 it weighs h by 1 + 2^-40: among
-// entries whose f differ by rounding alone, the one nearer the goal comes
-// first, so that an exact map (a field toward the goal) leads straight along
-// one cheapest path instead of across all of them. The cost found exceeds
-// the optimum by at most that factor, far below any real difference of two
-// paths' costs on a grid.
-inline MapTerm map_term(const AstarOptions& o) {
-    return MapTerm{o.heuristic->data(), o.w == 1.0 ? 1.0 + 0x1p-40 : o.w};
-}
-
-// Calls fn(begin, end) for consecutive ranges of at most `block` of the
-// indices [0, count), in order (64-bit: count may be near the cell limit).
-template <class Fn>
-void in_blocks(int64_t count, int64_t block, Fn&& fn) {
-    for (int64_t i = 0; i < count; i += block) fn(i, std::min(count, i + block));
-}
-
-// No goal but the search's own.
-struct NoMoreGoals {
-    bool operator()(int32_t) const { return false; }
-};
-
-// The open list a term allows: keys never decrease with the built-in estimate
-// and w = 1, so the radix heap serves; any other term takes the binary heap.
-template <class Term>
-inline constexpr bool consistent_term = false;
-template <int Dim, int Conn>
-inline constexpr bool consistent_term<GoalTerm<Dim, Conn>> = true;
-template <int Dim, int Conn>
-inline constexpr bool consistent_term<GoalSetTerm<Dim, Conn>> = true;
-
-}  // namespace planning
 
 template <int Dim>
 class Grid {

@@ -6,9 +6,9 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
-#include <gridsearch/batch.hpp>
-#include <gridsearch/grid.hpp>
-#include <gridsearch/stop.hpp>
+#include <gridsearch/engine/batch.hpp>
+#include <gridsearch/base/grid.hpp>
+#include <gridsearch/base/stop.hpp>
 
 #if defined(__GLIBCXX__)
 #include <cxxabi.h>

@@ -1,5 +1,5 @@
 // The C++ API on its own, without Python: results, errors, stopping.
-#include <gridsearch/batch.hpp>
+#include <gridsearch/engine/batch.hpp>
 #include <gridsearch/gridsearch.hpp>
 #include <gridsearch/planner.hpp>
 

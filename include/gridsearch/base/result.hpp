@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "grid.hpp"
-#include "zeroed.hpp"
+#include "../memory/zeroed.hpp"
 
 namespace gridsearch {
 

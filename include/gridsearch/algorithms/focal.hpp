@@ -8,14 +8,14 @@
 #include <utility>
 #include <vector>
 
-#include "cells.hpp"
-#include "heap.hpp"
-#include "moves.hpp"
-#include "result.hpp"
-#include "nodes.hpp"
-#include "search.hpp"
-#include "stop.hpp"
-#include "workspace.hpp"
+#include "../memory/cells.hpp"
+#include "../memory/heap.hpp"
+#include "../domain/moves.hpp"
+#include "../base/result.hpp"
+#include "../engine/nodes.hpp"
+#include "../engine/search.hpp"
+#include "../base/stop.hpp"
+#include "../memory/workspace.hpp"
 
 namespace gridsearch {
 

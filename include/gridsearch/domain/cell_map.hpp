@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "cells.hpp"
-#include "grid.hpp"
-#include "result.hpp"
+#include "../memory/cells.hpp"
+#include "../base/grid.hpp"
+#include "../base/result.hpp"
 
 namespace gridsearch {
 

@@ -39,7 +39,7 @@
 #include <utility>
 #include <vector>
 
-#include "grid.hpp"
+#include "../base/grid.hpp"
 #include "zeroed.hpp"
 
 namespace gridsearch {

@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "stop.hpp"
-#include "workspace.hpp"
+#include "../base/stop.hpp"
+#include "../memory/workspace.hpp"
 
 #if defined(__linux__)
 #include <sched.h>

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "grid.hpp"
+#include "../base/grid.hpp"
 #include "moves.hpp"
 
 namespace gridsearch {

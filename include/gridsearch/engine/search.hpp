@@ -6,12 +6,12 @@
 
 #include <cstdint>
 
-#include "cells.hpp"
-#include "grid.hpp"
-#include "neighbors.hpp"
+#include "../memory/cells.hpp"
+#include "../base/grid.hpp"
+#include "../domain/neighbors.hpp"
 #include "nodes.hpp"
-#include "result.hpp"
-#include "stop.hpp"
+#include "../base/result.hpp"
+#include "../base/stop.hpp"
 
 namespace gridsearch {
 

@@ -14,11 +14,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "cells.hpp"
-#include "grid.hpp"
-#include "heap.hpp"
-#include "result.hpp"
-#include "stop.hpp"
+#include "../memory/cells.hpp"
+#include "../base/grid.hpp"
+#include "../memory/heap.hpp"
+#include "../base/result.hpp"
+#include "../base/stop.hpp"
 
 namespace gridsearch {
 

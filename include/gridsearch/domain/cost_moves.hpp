@@ -5,10 +5,10 @@
 
 #include <cstdint>
 
-#include "cells.hpp"
-#include "grid.hpp"
+#include "../memory/cells.hpp"
+#include "../base/grid.hpp"
 #include "move_set.hpp"
-#include "result.hpp"
+#include "../base/result.hpp"
 
 namespace gridsearch {
 

@@ -15,8 +15,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "heap.hpp"
-#include "nodes.hpp"
+#include "../memory/heap.hpp"
+#include "../engine/nodes.hpp"
 
 namespace gridsearch {
 

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "grid.hpp"
+#include "../base/grid.hpp"
 #include "moves.hpp"
 
 namespace gridsearch {

@@ -10,7 +10,7 @@
 
 #include "cells.hpp"
 #include "heap.hpp"
-#include "nodes.hpp"
+#include "../engine/nodes.hpp"
 
 namespace gridsearch {
 

@@ -1,0 +1,26 @@
+// A planner search's result: the path, cost, expansions and visited map of
+// every search, and how it ended.
+#pragma once
+
+#include "result.hpp"
+
+namespace gridsearch {
+
+// How a search ended.
+enum class Status { found, no_path, max_cost, max_expansions };
+
+inline const char* status_name(Status s) {
+    switch (s) {
+        case Status::found: return "found";
+        case Status::no_path: return "no_path";
+        case Status::max_cost: return "max_cost";
+        default: return "max_expansions";
+    }
+}
+
+template <int Dim>
+struct PlanResult : Result<Dim> {
+    Status status = Status::no_path;
+};
+
+}  // namespace gridsearch
