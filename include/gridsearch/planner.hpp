@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "algorithms/astar.hpp"
+#include "algorithms/best_first.hpp"
 #include "algorithms/estimates.hpp"
 #include "algorithms/field.hpp"
 #include "algorithms/incremental_focal.hpp"
@@ -564,7 +565,7 @@ private:
 
     // The open list and per-cell storage for a search.
     // `also_goal`: see Search::step.
-    template <class Moves, class Term, class AlsoGoal = planning::NoMoreGoals>
+    template <class Moves, class Term, class AlsoGoal = NoMoreGoals>
     PlanResult<Dim> by_storage(const Cell& s, const Cell& t, const AstarOptions& o, const Moves& moves,
                                const Term& term, const StopCheck& stop, Workspace& ws,
                                const AlsoGoal& also_goal = {}) const {
@@ -586,23 +587,10 @@ private:
                          const Term& term, const StopCheck& stop, Workspace& ws, Open& open,
                          const AlsoGoal& also_goal) const {
         Search<Dim, Cells, Moves> search(view(), count_, start, goal, moves, stop, &ws.cells);
-        open.clear();
-        Status status = Status::no_path;
-        open.push(term(search.at_start()), search.start_entry());
-        const int64_t limit = o.max_expansions;
-        while (!open.empty()) {
-            if (limit >= 0 && search.expansions() >= limit) {
-                // Stopped by the limit only while a live entry is left: with
-                // none, the search has proved the goal out of reach.
-                while (!open.empty() && !search.live(search.at(open.top()), open.top())) open.pop();
-                if (!open.empty()) status = Status::max_expansions;
-                break;
-            }
-            if (search.step(open, term, also_goal)) {
-                status = Status::found;
-                break;
-            }
-        }
+        const RunEnd end = best_first(search, open, term, also_goal, ExpansionLimit{o.max_expansions});
+        Status status = end == RunEnd::found ? Status::found
+                        : end == RunEnd::limit ? Status::max_expansions
+                                               : Status::no_path;
         if (status == Status::no_path && search.moves().pruned) status = Status::max_cost;
         PlanResult<Dim> r;
         static_cast<Result<Dim>&>(r) = search.finish(status == Status::found, open, o.visited);

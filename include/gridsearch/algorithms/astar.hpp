@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "../memory/cells.hpp"
+#include "best_first.hpp"
 #include "../memory/heap.hpp"
 #include "../domain/moves.hpp"
 #include "../base/result.hpp"
@@ -45,15 +46,7 @@ Result<Dim> astar_loop(const GridView<Dim>& grid, int32_t count, const Cell& sta
     Search<Dim, Cells> search(grid, count, start, goal, uniform, stop, ws != nullptr ? &ws->cells : nullptr);
     FHeap<Node> own;
     FHeap<Node>& open = ws != nullptr ? ws->open : own;
-    open.clear();
-    open.push(term(search.at_start()), search.start_entry());
-    bool found = false;
-    while (!open.empty()) {
-        if (search.step(open, term)) {
-            found = true;
-            break;
-        }
-    }
+    const bool found = best_first(search, open, term) == RunEnd::found;
     return search.finish(found, open, ws == nullptr || ws->visited);
 }
 

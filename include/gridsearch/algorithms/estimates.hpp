@@ -71,11 +71,6 @@ inline MapTerm map_term(const AstarOptions& o) {
     return MapTerm{o.heuristic->data(), o.w == 1.0 ? 1.0 + 0x1p-40 : o.w};
 }
 
-// No goal but the search's own.
-struct NoMoreGoals {
-    bool operator()(int32_t) const { return false; }
-};
-
 // The open list a term allows: keys never decrease with the built-in estimate
 // and w = 1, so the radix heap serves; any other term takes the binary heap.
 template <class Term>

@@ -108,13 +108,8 @@ public:
 
     // One step of best-first search by f = term + g: pops the open list's
     // top entry and, when it is live, expands its cell and pushes the
-    // improved neighbours. True when that cell is the goal.
-    template <class Open, class Term>
-    bool step(Open& open, const Term& term) {
-        return step(open, term, [](int32_t) { return false; });
-    }
-    // The same with more goals: a cell for which also_goal(index) is true
-    // ends the search too, and becomes the goal of the result.
+    // improved neighbours. True when that cell is the goal, or a cell for
+    // which also_goal(index) is true (which becomes the goal of the result).
     template <class Open, class Term, class AlsoGoal>
     bool step(Open& open, const Term& term, AlsoGoal&& also_goal) {
         const Node e = open.top();

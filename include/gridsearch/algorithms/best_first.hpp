@@ -1,0 +1,47 @@
+// The one A* driver: best-first by f = term + g over a Search of the
+// skeleton, until the goal (or a cell another goal test accepts) is
+// expanded, the open list runs dry, or a limit policy says stop. The six
+// functions run it without a limit (NoLimit compiles to nothing); the
+// planner with an expansion limit.
+#pragma once
+
+#include <cstdint>
+
+namespace gridsearch {
+
+// How a best-first run ended.
+enum class RunEnd { found, exhausted, limit };
+
+// Limits, as policies: reached(expansions) is asked before each pop.
+struct NoLimit {
+    static constexpr bool reached(int32_t) { return false; }
+};
+struct ExpansionLimit {
+    int64_t most;  // -1: no limit
+    bool reached(int32_t expansions) const { return most >= 0 && expansions >= most; }
+};
+
+// No goal but the search's own.
+struct NoMoreGoals {
+    constexpr bool operator()(int32_t) const { return false; }
+};
+
+// `open`: the open list (cleared here); `also_goal(index)`: more goals (see
+// Search::step). A limit counts only while a live entry is left: with none,
+// the search has proved the goal out of reach, which is `exhausted`.
+template <class Search, class Open, class Term, class AlsoGoal = NoMoreGoals, class Limit = NoLimit>
+RunEnd best_first(Search& search, Open& open, const Term& term, const AlsoGoal& also_goal = {},
+                  const Limit& limit = {}) {
+    open.clear();
+    open.push(term(search.at_start()), search.start_entry());
+    while (!open.empty()) {
+        if (limit.reached(search.expansions())) {
+            while (!open.empty() && !search.live(search.at(open.top()), open.top())) open.pop();
+            return open.empty() ? RunEnd::exhausted : RunEnd::limit;
+        }
+        if (search.step(open, term, also_goal)) return RunEnd::found;
+    }
+    return RunEnd::exhausted;
+}
+
+}  // namespace gridsearch
