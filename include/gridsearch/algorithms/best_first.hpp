@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "../engine/contracts.hpp"
+
 namespace gridsearch {
 
 // How a best-first run ended.
@@ -32,6 +34,9 @@ struct NoMoreGoals {
 template <class Search, class Open, class Term, class AlsoGoal = NoMoreGoals, class Limit = NoLimit>
 RunEnd best_first(Search& search, Open& open, const Term& term, const AlsoGoal& also_goal = {},
                   const Limit& limit = {}) {
+    static_assert(contracts::open_list<Open>, "Open must meet the queue contract (engine/contracts.hpp)");
+    static_assert(contracts::term<Term>, "Term must meet the estimate contract (engine/contracts.hpp)");
+    static_assert(contracts::limit<Limit>, "Limit must meet the limit contract (engine/contracts.hpp)");
     open.clear();
     open.push(term(search.at_start()), search.start_entry());
     while (!open.empty()) {

@@ -9,6 +9,7 @@
 #include "../memory/cells.hpp"
 #include "../base/grid.hpp"
 #include "../domain/neighbors.hpp"
+#include "contracts.hpp"
 #include "nodes.hpp"
 #include "../base/result.hpp"
 #include "../base/stop.hpp"
@@ -35,6 +36,9 @@ struct FixedMoves {
 // tentative cost the search must not record.
 template <int Dim, class Cells, class Moves = FixedMoves<Dim>>
 class Search {
+    static_assert(contracts::cells<Dim, Cells>, "Cells must meet the per-cell state contract (engine/contracts.hpp)");
+    static_assert(contracts::moves<Dim, Moves>, "Moves must meet the successor contract (engine/contracts.hpp)");
+
 public:
     using Ref = typename Cells::Ref;
 

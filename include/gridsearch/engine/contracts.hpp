@@ -1,0 +1,95 @@
+// The policies a search of the skeleton is made of, and what each must
+// offer. Each contract is a compile-time test (a trait), so that a policy
+// that does not meet it is refused by a static_assert naming the contract
+// rather than by an error deep inside an instantiation. Today's slots:
+//
+//   Moves (successors)  operator()(grid, at, fn): calls fn(nx, ny, nz, n, step)
+//                       for each move from `at`, in a fixed order;
+//                       admit(g): false for a tentative cost not to record.
+//   Cells (state)       ref(at) -> Ref; state(Ref) -> uint8_t; g(Ref);
+//                       reach(Ref, at, g, parent) -> stamp; close(Ref, at);
+//                       parent(at); finish(open, visited) -> ZeroedBlock.
+//   Open (queue)        push(f, Node); top() -> Node; pop(); empty(); clear();
+//                       size(); at(k) (every entry, for finish).
+//   Term (estimate)     operator()(at) -> double, the part of f added to g.
+//   Limit               reached(expansions) -> bool, asked before each pop.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+#include <utility>
+
+#include "../base/grid.hpp"
+#include "../memory/cells.hpp"
+#include "../memory/zeroed.hpp"
+#include "nodes.hpp"
+
+namespace gridsearch::contracts {
+
+namespace detail {
+
+// A callable that takes a move's fields, for probing a Moves policy.
+struct MoveSink {
+    void operator()(int32_t, int32_t, int32_t, int32_t, double) const {}
+};
+// What Cells::finish reads of an open list: its entries.
+struct OpenProbe {
+    std::size_t size() const { return 0; }
+    Node at(std::size_t) const { return {}; }
+};
+
+template <class, class = void>
+struct is_open : std::false_type {};
+template <class O>
+struct is_open<O, std::void_t<decltype(std::declval<O&>().push(0.0, Node{})),
+                              decltype(Node(std::declval<O&>().top())), decltype(std::declval<O&>().pop()),
+                              decltype(bool(std::declval<const O&>().empty())), decltype(std::declval<O&>().clear()),
+                              decltype(std::size_t(std::declval<const O&>().size())),
+                              decltype(Node(std::declval<const O&>().at(std::size_t(0))))>> : std::true_type {};
+
+template <int Dim, class, class = void>
+struct is_moves : std::false_type {};
+template <int Dim, class M>
+struct is_moves<Dim, M,
+                std::void_t<decltype(std::declval<const M&>()(std::declval<const GridView<Dim>&>(), At{}, MoveSink{})),
+                            decltype(bool(std::declval<M&>().admit(0.0)))>> : std::true_type {};
+
+template <int Dim, class, class = void>
+struct is_cells : std::false_type {};
+template <int Dim, class C>
+struct is_cells<
+    Dim, C,
+    std::void_t<typename C::Ref, decltype(std::declval<const C&>().ref(At{})),
+                decltype(uint8_t(std::declval<const C&>().state(std::declval<typename C::Ref>()))),
+                decltype(double(std::declval<const C&>().g(std::declval<typename C::Ref>()))),
+                decltype(uint8_t(std::declval<C&>().reach(std::declval<typename C::Ref>(), At{}, 0.0, int32_t(0)))),
+                decltype(std::declval<C&>().close(std::declval<typename C::Ref>(), At{})),
+                decltype(int32_t(std::declval<const C&>().parent(At{}))),
+                decltype(ZeroedBlock(std::declval<C&>().finish(std::declval<const OpenProbe&>(), true)))>>
+    : std::true_type {};
+
+template <class, class = void>
+struct is_term : std::false_type {};
+template <class T>
+struct is_term<T, std::void_t<decltype(double(std::declval<const T&>()(At{})))>> : std::true_type {};
+
+template <class, class = void>
+struct is_limit : std::false_type {};
+template <class L>
+struct is_limit<L, std::void_t<decltype(bool(std::declval<const L&>().reached(int32_t(0))))>> : std::true_type {};
+
+}  // namespace detail
+
+template <class Open>
+inline constexpr bool open_list = detail::is_open<Open>::value;
+template <int Dim, class Moves>
+inline constexpr bool moves = detail::is_moves<Dim, Moves>::value;
+template <int Dim, class Cells>
+inline constexpr bool cells = detail::is_cells<Dim, Cells>::value;
+template <class Term>
+inline constexpr bool term = detail::is_term<Term>::value;
+template <class Limit>
+inline constexpr bool limit = detail::is_limit<Limit>::value;
+
+}  // namespace gridsearch::contracts
