@@ -116,8 +116,7 @@ class Grid:
             # Compared in the array's own type: as floats, 2**53 + 1 would equal 2**53.
             array = np.where(array == blocked, np.inf, array.astype(np.float64, copy=False))
         native = _planner.Grid2D if array.ndim == 2 else _planner.Grid3D
-        self._native = native(cells=array, connectivity=int(connectivity), corner_cutting=corner_cutting,
-                              cost_model=cost_model, use_uniform_step_cost=use_uniform_step_cost)
+        self._native = native(array, int(connectivity), corner_cutting, cost_model, use_uniform_step_cost)
         self._shape: tuple[int, ...] = tuple(self._native.shape)
         self._connectivity = int(connectivity)
         self._corner_cutting = corner_cutting
@@ -180,11 +179,11 @@ class Grid:
             goals = _args.cells(goal, "goal", self._shape)
             if len(goals) == 0:
                 raise ValueError("goal must hold at least one cell, got an empty array")
-            options = self._astar_options(w, heuristic, max_cost, max_expansions, visited)
-            return PathResult(*self._native.astar_goals(start=s, goals=goals, **options))
+            args = self._astar_options(w, heuristic, max_cost, max_expansions, visited)
+            return PathResult(*self._native.astar_goals(s, goals, *args))
         t = _args.cell(goal, "goal", self._shape)
-        options = self._astar_options(w, heuristic, max_cost, max_expansions, visited)
-        return PathResult(*self._native.astar(start=s, goal=t, **options))
+        args = self._astar_options(w, heuristic, max_cost, max_expansions, visited)
+        return PathResult(*self._native.astar(s, t, *args))
 
     def astar_batch(self, queries: npt.ArrayLike, *, w: float = 1.0, heuristic: npt.ArrayLike | None = None,
                     max_cost: float = math.inf, max_expansions: int | None = None, threads: int | None = None,
@@ -192,8 +191,8 @@ class Grid:
         """`astar` for every row of an (N, 2 x ndim) integer array (start, then
         goal coordinates), on native threads without the interpreter lock; each
         result equals the single call's."""
-        options = self._astar_options(w, heuristic, max_cost, max_expansions, visited)
-        rows = self._native.astar_batch(queries=_queries(queries), threads=threads, **options)
+        w, heuristic, max_cost, limit, visited = self._astar_options(w, heuristic, max_cost, max_expansions, visited)
+        rows = self._native.astar_batch(_queries(queries), w, heuristic, max_cost, limit, threads, visited)
         return [PathResult(*r) for r in rows]
 
     def focal(self, start: Any, goal: Any, w: float, *, key: npt.ArrayLike | None = None,
@@ -211,8 +210,7 @@ class Grid:
         """
         s = _args.cell(start, "start", self._shape)
         t = _args.cell(goal, "goal", self._shape)
-        options = self._focal_options(w, key, max_expansions, visited)
-        return PathResult(*self._native.focal(start=s, goal=t, with_order=False, **options))
+        return PathResult(*self._native.focal(s, t, *self._focal_options(w, key, max_expansions, visited), False))
 
     def focal_batch(self, queries: npt.ArrayLike, w: float, *, key: npt.ArrayLike | None = None,
                     max_expansions: int | None = None, threads: int | None = None,
@@ -220,8 +218,8 @@ class Grid:
         """`focal` for every row of an (N, 2 x ndim) integer array (start, then
         goal coordinates), on native threads without the interpreter lock; each
         result equals the single call's."""
-        options = self._focal_options(w, key, max_expansions, visited)
-        rows = self._native.focal_batch(queries=_queries(queries), threads=threads, **options)
+        w, key, limit, visited = self._focal_options(w, key, max_expansions, visited)
+        rows = self._native.focal_batch(_queries(queries), w, key, limit, threads, visited)
         return [PathResult(*r) for r in rows]
 
     def _focal_order(self, start: Any, goal: Any, w: float, key: npt.ArrayLike | None = None
@@ -229,8 +227,7 @@ class Grid:
         """`focal` and the linear indices of the expanded cells in order (for inspection)."""
         s = _args.cell(start, "start", self._shape)
         t = _args.cell(goal, "goal", self._shape)
-        options = self._focal_options(w, key, None, False)
-        result, order = self._native.focal(start=s, goal=t, with_order=True, **options)
+        result, order = self._native.focal(s, t, *self._focal_options(w, key, None, False), True)
         return PathResult(*result), order
 
     def distance_field(self, origins: npt.ArrayLike, *, reverse: bool = False,
@@ -246,8 +243,7 @@ class Grid:
         left every value is inf. Runs without the interpreter lock.
         """
         cells = _args.cells(origins, "origins", self._shape, mask=True)
-        return self._native.distance_field(origins=cells, reverse=_args.flag(reverse, "reverse"),
-                                           max_cost=self._max_cost(max_cost))
+        return self._native.distance_field(cells, _args.flag(reverse, "reverse"), self._max_cost(max_cost))
 
     def distance_field_batch(self, origin_sets: Any, *, reverse: bool = False, max_cost: float = math.inf,
                              threads: int | None = None) -> npt.NDArray[np.float64]:
@@ -259,7 +255,7 @@ class Grid:
         reverse = _args.flag(reverse, "reverse")
         max_cost = self._max_cost(max_cost)
         sets = [_args.cells(o, f"origin_sets[{k}]", self._shape, mask=True) for k, o in enumerate(origin_sets)]
-        return self._native.distance_field_batch(origin_sets=sets, reverse=reverse, max_cost=max_cost, threads=threads)
+        return self._native.distance_field_batch(sets, reverse, max_cost, threads)
 
     def descend(self, field: npt.ArrayLike, start: Any) -> npt.NDArray[np.int32]:
         """The path from start down a field from `distance_field(...,
@@ -273,7 +269,7 @@ class Grid:
         ValueError when field[start] is not finite and >= 0, start is
         blocked, or the field does not lead down to 0 from start."""
         values = self._field(field)
-        return self._native.descend(field=values, start=_args.cell(start, "start", self._shape))
+        return self._native.descend(values, _args.cell(start, "start", self._shape))
 
     def next_steps(self, field: npt.ArrayLike, cells: npt.ArrayLike) -> npt.NDArray[np.int32]:
         """The next cell of `descend` from each of many cells at once (the
@@ -283,7 +279,7 @@ class Grid:
         lower value, nor a level way to one) stays where it is."""
         values = self._field(field)
         at = _args.cells(cells, "cells", self._shape)
-        out = self._native.next_steps(field=values, cells=at)
+        out = self._native.next_steps(values, at)
         return out if _many(cells) else out[0]
 
     def _max_cost(self, max_cost: Any) -> float:
@@ -305,20 +301,19 @@ class Grid:
         return None if values is None else _args.cell_map(values, name, self._shape)
 
     def _astar_options(self, w: Any, heuristic: Any, max_cost: Any, max_expansions: Any,
-                       visited: Any) -> dict[str, Any]:
+                       visited: Any) -> tuple[float, Any, float, int, bool]:
         w = _args.real(w, "w")
         if not w >= 1.0:
             raise ValueError(f"w must be >= 1, got {w}")
-        return {"w": w, "heuristic": self._map(heuristic, "heuristic"), "max_cost": self._max_cost(max_cost),
-                "max_expansions": _args.count(max_expansions, "max_expansions"),
-                "visited": _args.flag(visited, "visited")}
+        return (w, self._map(heuristic, "heuristic"), self._max_cost(max_cost),
+                _args.count(max_expansions, "max_expansions"), _args.flag(visited, "visited"))
 
-    def _focal_options(self, w: Any, key: Any, max_expansions: Any, visited: Any) -> dict[str, Any]:
+    def _focal_options(self, w: Any, key: Any, max_expansions: Any, visited: Any) -> tuple[float, Any, int, bool]:
         w = _args.real(w, "w")
         if not 1.0 <= w < math.inf:
             raise ValueError(f"w must be >= 1 and finite, got {w}")
-        return {"w": w, "key": self._map(key, "key"), "max_expansions": _args.count(max_expansions, "max_expansions"),
-                "visited": _args.flag(visited, "visited")}
+        return (w, self._map(key, "key"), _args.count(max_expansions, "max_expansions"),
+                _args.flag(visited, "visited"))
 
 
 def _many(value: Any) -> bool:
