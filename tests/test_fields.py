@@ -123,7 +123,7 @@ def test_a_level_way_is_searched_only_up_to_the_nearest_exit():
     start = time.perf_counter()
     path = g.descend(field, (5, 3))
     steps = g.next_steps(field, [[5, 3], [6, 3], [7, 3], [8, 3]])
-    assert time.perf_counter() - start < 2.0
+    assert time.perf_counter() - start < 5.0  # a search of the whole plain per step: over 20 s
     assert field[tuple(path[-1])] == 0 and len(path) <= 8
     assert (np.abs(steps - [[5, 3], [6, 3], [7, 3], [8, 3]]).max(axis=1) == 1).all()
 

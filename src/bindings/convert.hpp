@@ -84,16 +84,23 @@ py::tuple to_python(Result<Dim>&& r) {
     return py::make_tuple(path, r.cost, r.expansions, visited);
 }
 
-// Runs search(stop) with a stop check that handles pending signals: Ctrl-C
-// stops the search and raises KeyboardInterrupt (or whatever the handler raised).
-template <class Search>
-py::tuple run(Search&& search) {
+// Runs fn(stop) with the lock held, `stop` answering true for a pending
+// signal: Ctrl-C stops the search and raises KeyboardInterrupt (or whatever
+// the handler raised).
+template <class Fn>
+auto with_signals(Fn&& fn) {
     const StopCheck stop = [] { return PyErr_CheckSignals() != 0; };
     try {
-        return to_python(search(stop));
+        return fn(stop);
     } catch (const Interrupted&) {
         throw py::error_already_set();
     }
+}
+
+// search(stop) under with_signals, its result as the tuple.
+template <class Search>
+py::tuple run(Search&& search) {
+    return with_signals([&](const StopCheck& stop) { return to_python(search(stop)); });
 }
 
 }  // namespace gridsearch::binding

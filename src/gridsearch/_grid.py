@@ -192,7 +192,7 @@ class Grid:
         goal coordinates), on native threads without the interpreter lock; each
         result equals the single call's."""
         w, heuristic, max_cost, limit, visited = self._astar_options(w, heuristic, max_cost, max_expansions, visited)
-        rows = self._native.astar_batch(_queries(queries), w, heuristic, max_cost, limit, threads, visited)
+        rows = self._native.astar_batch(queries, w, heuristic, max_cost, limit, threads, visited)
         return [PathResult(*r) for r in rows]
 
     def focal(self, start: Any, goal: Any, w: float, *, key: npt.ArrayLike | None = None,
@@ -219,7 +219,7 @@ class Grid:
         goal coordinates), on native threads without the interpreter lock; each
         result equals the single call's."""
         w, key, limit, visited = self._focal_options(w, key, max_expansions, visited)
-        rows = self._native.focal_batch(_queries(queries), w, key, limit, threads, visited)
+        rows = self._native.focal_batch(queries, w, key, limit, threads, visited)
         return [PathResult(*r) for r in rows]
 
     def _focal_order(self, start: Any, goal: Any, w: float, key: npt.ArrayLike | None = None
@@ -289,13 +289,7 @@ class Grid:
         return value
 
     def _field(self, field: Any) -> npt.NDArray[np.float64]:
-        _args._refuse_masked(field, "field")
-        array = np.asarray(field)
-        if array.dtype.kind not in "biuf":
-            raise TypeError(f"field must be a real-valued array, got dtype {array.dtype}")
-        if array.shape != self._shape:
-            raise ValueError(f"field must have the grid's shape {self._shape}, got {array.shape}")
-        return np.ascontiguousarray(array, dtype=np.float64)
+        return np.ascontiguousarray(_args.cell_map(field, "field", self._shape), dtype=np.float64)
 
     def _map(self, values: Any, name: str) -> np.ndarray | None:
         return None if values is None else _args.cell_map(values, name, self._shape)
@@ -325,7 +319,3 @@ def _many(value: Any) -> bool:
         return not value or hasattr(first, "__len__") and not isinstance(first, (str, bytes))
     return False
 
-
-def _queries(queries: Any) -> Any:
-    _args._refuse_masked(queries, "queries")
-    return queries

@@ -246,11 +246,11 @@ class TiledCells {
     };
 
 public:
-    TiledCells(const GridView<Dim>& grid, int32_t cells, FlatStore* = nullptr)
-        : cells_(cells), shape_(extents(grid)) {
+    TiledCells(const GridView<Dim>& grid, int32_t cells, FlatStore* = nullptr) : cells_(cells) {
         const int32_t e[3] = {grid.rows, grid.cols, grid.depth};
+        const TileShape<Dim> tiles(e);
         for (int d = 0; d < 3; ++d) {
-            shift_[d] = d < Dim ? shape_.shift[d] : 0;
+            shift_[d] = d < Dim ? tiles.shift[d] : 0;
             mask_[d] = (int32_t(1) << shift_[d]) - 1;
             along_[d] = d < Dim ? tiles_along(e[d], d) : 1;
         }
@@ -313,10 +313,6 @@ public:
     static constexpr std::size_t tile_bytes() { return sizeof(Tile); }
 
 private:
-    static TileShape<Dim> extents(const GridView<Dim>& grid) {
-        const int32_t e[3] = {grid.rows, grid.cols, grid.depth};
-        return TileShape<Dim>(e);
-    }
     int32_t tiles_along(int32_t extent, int d) const {
         return (extent >> shift_[d]) + ((extent & mask_[d]) != 0);
     }
@@ -349,7 +345,6 @@ private:
     }
 
     int32_t cells_;
-    TileShape<Dim> shape_;
     int shift_[3];
     int32_t mask_[3];
     int32_t along_[3];  // tiles along each axis

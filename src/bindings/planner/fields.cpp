@@ -45,7 +45,7 @@ static void define(NativeClass<Dim>& c) {
         [](const G& self, const CostArray& field, const std::vector<int64_t>& start) {
             self.check_field(field);
             const Cell s = G::cell(start);
-            return G::with_signals(
+            return with_signals(
                 [&](const StopCheck& stop) { return G::cells_array(self.grid().descend(field.data(), s, stop)); });
         },
         "field"_a, "start"_a);
@@ -54,7 +54,7 @@ static void define(NativeClass<Dim>& c) {
         [](const G& self, const CostArray& field, const IndexArray& from) {
             self.check_field(field);
             std::vector<Cell> next = G::cells_of(from, "cells");
-            return G::with_signals([&](const StopCheck& stop) {
+            return with_signals([&](const StopCheck& stop) {
                 StopPoll poll(stop);
                 for (Cell& cell : next) {
                     poll.tick();

@@ -72,18 +72,6 @@ public:
         give(std::move(ws));
     }
 
-    // fn(stop) with the lock held, `stop` answering true for a pending
-    // signal; the signal handler's error (KeyboardInterrupt) is raised.
-    template <class Fn>
-    static auto with_signals(Fn&& fn) {
-        const StopCheck stop = [] { return PyErr_CheckSignals() != 0; };
-        try {
-            return fn(stop);
-        } catch (const Interrupted&) {
-            throw py::error_already_set();
-        }
-    }
-
     // A per-cell map of the grid's shape (heuristic, focal key), copied and
     // checked in one pass: the search runs without the lock and must not
     // read an array another thread may change or free. The copy's storage
