@@ -113,6 +113,15 @@ def calls(n: int, seed: int):
                 lambda: tuple(planner.astar(a, b, w=w, visited=True)[:4]) if _inside(a + b, shape * 2) else None,
             )
             yield ("Grid.distance_field", (costs, b), lambda: planner.distance_field(b) if _inside(b, shape) else None)
+            # The bool grid by jump point search (2D; A* in 3D), the rules taken
+            # in turn so that no random draw is added.
+            walker = gridsearch.Grid(grid, connectivity=(4, 8, 8)[i // 10 % 3] if grid.ndim == 2 else None,
+                                     corner_cutting=i // 10 % 2 == 0)
+            yield (
+                "Grid.astar jumps",
+                (grid, a, b),
+                lambda: tuple(walker.astar(a, b, visited=True)[:4]) if _inside(a + b, shape * 2) else None,
+            )
 
 
 def digests(n: int, seed: int) -> dict[str, str]:

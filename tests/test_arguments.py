@@ -48,6 +48,11 @@ CELLS = {
     "origins": [lambda v: G.distance_field(v), lambda v: G.distance_field_batch([v])],
     "cells": [lambda v: G.next_steps(FIELD, v)],
 }
+CHOICE = {
+    "algorithm": [lambda v: G.astar((0, 0), (5, 7), algorithm=v), lambda v: G.astar((0, 0), [(5, 7)], algorithm=v),
+                  lambda v: G.astar_batch(Q, algorithm=v)],
+    "cost_model": [lambda v: gridsearch.Grid(np.ones((2, 2)), cost_model=v)],
+}
 MAP = {
     "heuristic": [lambda v: G.astar((0, 0), (5, 7), heuristic=v), lambda v: G.astar_batch(Q, heuristic=v)],
     "key": [lambda v: G.focal((0, 0), (5, 7), 1.5, key=v), lambda v: G.focal_batch(Q, 1.5, key=v)],
@@ -99,6 +104,9 @@ BAD = [
     (CELLS, np.array([[0.0, 1.0]]), TypeError, "{name} must hold integers, got dtype float64"),
     (CELLS, np.ma.masked_array([[0, 0]]), ValueError, "{name} must not be a masked array"),
     (CELLS, np.array([[0, 0], [6, 0]]), ValueError, "{name} row 1 (6, 0) lies outside the grid of shape (6, 8)"),
+    (CHOICE, "JPS", ValueError, "{name} must be one of "),
+    (CHOICE, None, TypeError, "{name} must be one of "),
+    (CHOICE, b"astar", TypeError, "{name} must be one of "),
     (MAP, with_neg_inf(), ValueError, "{name} holds -inf at (2, 3); its values must be numbers or +inf"),
     (MAP, with_nan(), ValueError, "{name} holds NaN at (1, 4); its values must be numbers or +inf"),
     (MAP, np.zeros((8, 6)), ValueError, "{name} must have the grid's shape (6, 8), got (8, 6)"),
@@ -136,7 +144,7 @@ def test_good_values_of_every_kind_are_taken():
 
 def test_the_native_layer_checks_what_it_is_given():
     native = G._native
-    nothing = (1.0, None, math.inf, -1, False)
+    nothing = (1.0, None, math.inf, -1, False, 0)
     with pytest.raises(ValueError, match="field must have the grid's shape"):
         native.descend(np.zeros(1), [5, 7])
     with pytest.raises(ValueError, match="field must have the grid's shape"):
@@ -152,4 +160,4 @@ def test_the_native_layer_checks_what_it_is_given():
     with pytest.raises(ValueError, match="lies outside the grid"):
         native.astar([0, 2**40], [5, 7], *nothing)
     with pytest.raises(ValueError, match="max_expansions must be >= 0, or -1 for no limit, got -5"):
-        native.astar([0, 0], [5, 7], 1.0, None, math.inf, -5, False)
+        native.astar([0, 0], [5, 7], 1.0, None, math.inf, -5, False, 0)

@@ -24,7 +24,7 @@ def run_child(code: str, timeout: float = 120) -> subprocess.CompletedProcess:
 
 @pytest.mark.parametrize("search", ["gridsearch.astar2D_batch(g, [[0, 0, 1998, 0]] * 40)",
                                     "gridsearch.Grid(g).distance_field_batch([(0, 0)] * 8, threads=2)",
-                                    "[gridsearch.Grid(g).astar((0, 0), (1998, 0)) for _ in range(40)]"])
+                                    "[gridsearch.Grid(g).astar((0, 0), (1998, 0), algorithm=\"astar\") for _ in range(40)]"])
 def test_a_search_running_at_interpreter_exit_ends_cleanly(search):
     # A daemon thread inside a search (the interpreter lock released) when the
     # interpreter exits: the process must still exit with 0.
@@ -47,7 +47,8 @@ import atexit, threading, time
 worker = []
 atexit.register(lambda: worker[0].join())
 import gridsearch
-worker.append(threading.Thread(target=lambda: [gridsearch.Grid(g).astar((0, 0), (1998, 0)) for _ in range(40)],
+worker.append(threading.Thread(target=lambda: [gridsearch.Grid(g).astar((0, 0), (1998, 0), algorithm="astar")
+                                               for _ in range(40)],
                                daemon=True))
 worker[0].start()
 time.sleep(0.5)

@@ -76,12 +76,12 @@ def test_weighted_search_and_heuristic_maps():
 
 def test_limits_stop_the_search_and_say_so():
     grid = gridsearch.Grid(np.ones((50, 50), bool))
-    full = grid.astar((0, 0), (49, 0))
+    full = grid.astar((0, 0), (49, 0), algorithm="astar")
     assert full.status == "found" and full.cost == 49.0
-    r = grid.astar((0, 0), (49, 0), max_expansions=10, visited=True)
+    r = grid.astar((0, 0), (49, 0), max_expansions=10, visited=True, algorithm="astar")
     assert (r.status, r.expansions, r.cost, len(r.path), int(r.visited.sum())) == ("max_expansions", 10, math.inf, 0, 10)
-    assert grid.astar((0, 0), (49, 0), max_expansions=full.expansions).found
-    assert grid.astar((0, 0), (49, 0), max_expansions=full.expansions - 1).status == "max_expansions"
+    assert grid.astar((0, 0), (49, 0), max_expansions=full.expansions, algorithm="astar").found
+    assert grid.astar((0, 0), (49, 0), max_expansions=full.expansions - 1, algorithm="astar").status == "max_expansions"
     assert grid.astar((0, 0), (49, 0), max_cost=49.0).found
     stopped = grid.astar((0, 0), (49, 0), max_cost=48.5, visited=True)
     assert stopped.status == "max_cost" and stopped.cost == math.inf and len(stopped.path) == 0
@@ -91,7 +91,9 @@ def test_limits_stop_the_search_and_say_so():
     walled = np.ones((20, 20), bool)
     walled[10, :] = False
     assert gridsearch.Grid(walled).astar((0, 0), (19, 19), max_cost=1e9).status == "no_path"
-    assert gridsearch.Grid(walled).astar((0, 0), (19, 19), max_cost=3).status == "max_cost"
+    assert gridsearch.Grid(walled).astar((0, 0), (19, 19), max_cost=3, algorithm="astar").status == "max_cost"
+    # Jump point search proves it out of reach without a move the limit refuses.
+    assert gridsearch.Grid(walled).astar((0, 0), (19, 19), max_cost=3, algorithm="jps").status == "no_path"
 
 
 def test_endpoints_and_results():

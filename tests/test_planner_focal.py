@@ -147,7 +147,7 @@ def test_same_rule_as_focal2d_on_a_bool_grid():
 def test_a_key_steers_the_path_within_the_bound():
     grid = gridsearch.Grid(np.ones((21, 41)))
     key = np.abs(np.arange(21) - 5)[:, None] * np.ones((1, 41))  # distance to a guide along row 5
-    best = grid.astar((0, 0), (8, 40)).cost
+    best = grid.astar((0, 0), (8, 40), algorithm="astar").cost
     plain = grid.focal((0, 0), (8, 40), 2.0)
     guided = grid.focal((0, 0), (8, 40), 2.0, key=key)
     assert guided.cost <= 2.0 * best and (guided.path[:, 0] == 5).sum() > 25 > (plain.path[:, 0] == 5).sum()

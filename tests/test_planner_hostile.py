@@ -74,10 +74,10 @@ def test_a_limit_that_ends_with_the_reachable_cells_says_no_path():
     c[3, :] = np.inf
     g = gridsearch.Grid(c)
     for limit, want in ((18, "no_path"), (17, "max_expansions"), (100, "no_path")):
-        assert g.astar((0, 0), (5, 5), max_expansions=limit).status == want
+        assert g.astar((0, 0), (5, 5), max_expansions=limit, algorithm="astar").status == want
         assert g.focal((0, 0), (5, 5), 1.5, max_expansions=limit).status == want
         assert g.astar((0, 0), [(5, 5), (4, 4)], max_expansions=limit).status == want
-        assert g.astar_batch([[0, 0, 5, 5]], max_expansions=limit)[0].status == want
+        assert g.astar_batch([[0, 0, 5, 5]], max_expansions=limit, algorithm="astar")[0].status == want
 
 
 # Past the size from which working state is kept in tiles; odd extents leave partial tiles.
@@ -142,7 +142,7 @@ def test_thin_grids_keep_working_memory_near_13_bytes_a_cell(shape):
         shape = {shape}
         g = gridsearch.Grid(np.ones(shape, bool))
         a, b = (0,) * len(shape), tuple(s - 1 for s in shape)
-        r = g.astar(a, b)
+        r = g.astar(a, b, algorithm="astar")
         assert r.found and r.expansions >= shape[-1] - 1, r
     """
     grown = _peak_rss_of(code)

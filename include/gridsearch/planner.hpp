@@ -31,11 +31,13 @@
 #include "algorithms/estimates.hpp"
 #include "algorithms/field.hpp"
 #include "algorithms/incremental_focal.hpp"
+#include "algorithms/jump_search.hpp"
 #include "algorithms/options.hpp"
 #include "base/grid.hpp"
 #include "base/plan_result.hpp"
 #include "base/result.hpp"
 #include "base/stop.hpp"
+#include "domain/bit_rows.hpp"
 #include "domain/cell_map.hpp"
 #include "domain/cost_moves.hpp"
 #include "domain/grid_options.hpp"
@@ -62,6 +64,7 @@ public:
             any = any || free_[i];
         }
         unit_ = true;
+        same_cost_ = true;
         min_cost_ = any ? 1.0 : INF;
         finish();
     }
@@ -91,6 +94,7 @@ public:
                 }
             }
         }
+        same_cost_ = min_cost_ == INF || most == min_cost_;
         const double limit = max_finite_cost(n);
         if (most > limit)
             throw std::invalid_argument("cell " + cell_at(most_at) + " costs " + number(most) +
@@ -132,7 +136,24 @@ public:
         if (std::isnan(o.max_cost)) throw std::invalid_argument("max_cost must not be NaN");
         check_limit(o.max_expansions);
         if (o.heuristic) check_map(*o.heuristic, "heuristic");
+        if (o.algorithm == Algorithm::jps) {
+            if (const char* why = jump_refusal(o))
+                throw std::invalid_argument(std::string("algorithm \"jps\" does not apply: ") + why);
+        }
     }
+
+    // Why jump point search cannot answer queries with these options (null
+    // when it can): it finds the optimum of 2D grids whose walkable cells
+    // all cost the same, with its own estimate.
+    const char* jump_refusal(const AstarOptions& o) const {
+        if (Dim != 2) return "jump point search runs on 2D grids";
+        if (!same_cost_) return "jump point search needs every walkable cell to cost the same";
+        if (o.w != 1.0) return "jump point search finds the optimum; it takes w = 1";
+        if (o.heuristic) return "jump point search uses its own estimate, not a heuristic map";
+        return nullptr;
+    }
+    // Whether astar answers with jump point search (after check_options).
+    bool jumps(const AstarOptions& o) const { return o.algorithm != Algorithm::astar && jump_refusal(o) == nullptr; }
 
     // A* from start to goal (optimal with w = 1 and no heuristic map, or an
     // admissible one). `workspace`: storage kept from call to call, one search
@@ -159,6 +180,8 @@ public:
             if (free_[static_cast<std::size_t>(view_.index(t.x, t.y, t.z))]) open_goals.push_back(t);
         }
         check_options(o);
+        if (o.algorithm == Algorithm::jps && goals.size() > 1)
+            throw std::invalid_argument("algorithm \"jps\" does not apply: jump point search takes one goal");
         Workspace own;
         Workspace& ws = workspace != nullptr ? *workspace : own;
         if (open_goals.size() <= 1) return search(start, open_goals.empty() ? goals[0] : open_goals[0], o, stop, ws);
@@ -500,6 +523,9 @@ private:
         view_.depth = Dim == 3 ? static_cast<int32_t>(shape_[2]) : 1;
         for (int d = 0; d < Dim; ++d) view_.shape[d] = shape_[d];
         moves_ = make_moves<Dim>(view_, connectivity_, options_.use_uniform_step_cost);
+        if (Dim == 2 && same_cost_)
+            jumps_ = JumpGrid(view_.rows, view_.cols,
+                              [&](int32_t x, int32_t y) { return free_[static_cast<std::size_t>(x) * view_.cols + y] != 0; });
         blocked_bits_.assign((static_cast<std::size_t>(count_) + 63) / 64, 0);
         for (int32_t i = 0; i < count_; ++i)
             if (!free_[static_cast<std::size_t>(i)]) blocked_bits_[i >> 6] |= uint64_t(1) << (i & 63);
@@ -528,6 +554,13 @@ private:
         ws.visited = o.visited;
         const int32_t s = view_.index(start.x, start.y, start.z), t = view_.index(goal.x, goal.y, goal.z);
         if (!free_[s] || !free_[t] || o.max_cost < 0.0) return unsearched(free_[s] && free_[t], o.visited);
+        if constexpr (Dim == 2) {
+            if (jumps(o)) {
+                if (connectivity_ == 4) return jump<4, false>(start, goal, o, stop, ws);
+                if (options_.corner_cutting) return jump<8, true>(start, goal, o, stop, ws);
+                return jump<8, false>(start, goal, o, stop, ws);
+            }
+        }
         return with_moves<false>(o.max_cost, [&](const auto& moves) {
             constexpr int Conn = std::decay_t<decltype(moves)>::fixed_count;
             if (o.heuristic) return by_storage(start, goal, o, moves, planning::map_term(o), stop, ws);
@@ -535,6 +568,19 @@ private:
             const planning::GoalTerm<Dim, Conn> term{connectivity_, options_.use_uniform_step_cost, goal, scale};
             return by_storage(start, goal, o, moves, term, stop, ws);
         });
+    }
+
+    // astar by jump point search, after its checks.
+    template <int Conn, bool Squeeze>
+    PlanResult<Dim> jump(const Cell& start, const Cell& goal, const AstarOptions& o, const StopCheck& stop,
+                         Workspace& ws) const {
+        const double c = min_cost_;
+        const bool uniform = options_.use_uniform_step_cost;
+        if (count_ >= TILED_FROM)
+            return jump_search<Conn, Squeeze, TiledCells<2>>(view(), count_, jumps_, uniform, c, start, goal, o, stop,
+                                                             ws);
+        return jump_search<Conn, Squeeze, FlatCells<2, true>>(view(), count_, jumps_, uniform, c, start, goal, o,
+                                                              stop, ws);
     }
 
     // astar toward several walkable goals, after its checks.
@@ -606,6 +652,8 @@ private:
     std::vector<double> cost_;
     std::vector<uint64_t> blocked_bits_;  // one bit per cell, set where blocked
     bool unit_ = true;
+    bool same_cost_ = true;  // every walkable cell costs min_cost_
+    JumpGrid jumps_;         // 2D grids of the same cost: the bit rows of jump point search
     double min_cost_ = INF;
     GridView<Dim> view_;
     MoveSet<Dim> moves_;

@@ -46,6 +46,15 @@ def flag(value: Any, name: str) -> bool:
     raise TypeError(f"{name} must be True or False, got {_what(value)}")
 
 
+def choice(value: Any, name: str, options: tuple[str, ...]) -> int:
+    """One of the strings `options`, as its index."""
+    if not isinstance(value, str):
+        raise TypeError(f"{name} must be one of {', '.join(map(repr, options))}, got {_what(value)}")
+    if value not in options:
+        raise ValueError(f"{name} must be one of {', '.join(map(repr, options))}, got {value!r}")
+    return options.index(value)
+
+
 def count(value: Any, name: str) -> int:
     """None (no limit: -1) or an integer >= 0, capped at 2**62."""
     if value is None:

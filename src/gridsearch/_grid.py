@@ -12,6 +12,7 @@ import numpy.typing as npt
 from . import _args, _planner
 
 COST_MODELS = ("enter", "mean")
+ALGORITHMS = ("auto", "astar", "jps")
 STATUSES = ("found", "no_path", "max_cost", "max_expansions")
 
 
@@ -96,8 +97,7 @@ class Grid:
                  cost_model: str = "enter", use_uniform_step_cost: bool = False,
                  blocked: float | None = None) -> None:
         array = _args.grid_cells(cells)
-        if not isinstance(cost_model, str) or cost_model not in COST_MODELS:
-            raise ValueError(f"cost_model must be one of {', '.join(map(repr, COST_MODELS))}, got {cost_model!r}")
+        cost_model = COST_MODELS[_args.choice(cost_model, "cost_model", COST_MODELS)]
         if connectivity is None:
             connectivity = 8 if array.ndim == 2 else 26
         elif isinstance(connectivity, (bool, np.bool_)) or not isinstance(connectivity, (int, np.integer)):
@@ -157,7 +157,8 @@ class Grid:
                 f"cost_model={self.cost_model!r}, use_uniform_step_cost={self.use_uniform_step_cost})")
 
     def astar(self, start: Any, goal: Any, *, w: float = 1.0, heuristic: npt.ArrayLike | None = None,
-              max_cost: float = math.inf, max_expansions: int | None = None, visited: bool = False) -> PathResult:
+              max_cost: float = math.inf, max_expansions: int | None = None, visited: bool = False,
+              algorithm: str = "auto") -> PathResult:
         """A* from start to goal; the cheapest path with w = 1 (and no
         heuristic, or an admissible one), weighted A* (f = g + w h) with w > 1.
 
@@ -173,26 +174,33 @@ class Grid:
         expansions. A limit that stops the search gives status "max_cost" /
         "max_expansions" and no path. visited: also return the bool map of
         expanded cells.
+
+        algorithm: "auto" answers by jump point search where it finds the
+        same optimum (a 2D grid whose walkable cells all cost the same, one
+        goal, w = 1, no heuristic map), else by A*; "astar" always A*; "jps"
+        jump point search, a ValueError saying why where it does not apply.
+        With jump point search, expansions counts the jump points expanded and
+        visited marks them; the path is every cell, as with A*.
         """
         s = _args.cell(start, "start", self._shape)
         if _many(goal):
             goals = _args.cells(goal, "goal", self._shape)
             if len(goals) == 0:
                 raise ValueError("goal must hold at least one cell, got an empty array")
-            args = self._astar_options(w, heuristic, max_cost, max_expansions, visited)
+            args = self._astar_options(w, heuristic, max_cost, max_expansions, visited, algorithm)
             return PathResult(*self._native.astar_goals(s, goals, *args))
         t = _args.cell(goal, "goal", self._shape)
-        args = self._astar_options(w, heuristic, max_cost, max_expansions, visited)
+        args = self._astar_options(w, heuristic, max_cost, max_expansions, visited, algorithm)
         return PathResult(*self._native.astar(s, t, *args))
 
     def astar_batch(self, queries: npt.ArrayLike, *, w: float = 1.0, heuristic: npt.ArrayLike | None = None,
                     max_cost: float = math.inf, max_expansions: int | None = None, threads: int | None = None,
-                    visited: bool = False) -> list[PathResult]:
+                    visited: bool = False, algorithm: str = "auto") -> list[PathResult]:
         """`astar` for every row of an (N, 2 x ndim) integer array (start, then
         goal coordinates), on native threads without the interpreter lock; each
         result equals the single call's."""
-        w, heuristic, max_cost, limit, visited = self._astar_options(w, heuristic, max_cost, max_expansions, visited)
-        rows = self._native.astar_batch(queries, w, heuristic, max_cost, limit, threads, visited)
+        args = self._astar_options(w, heuristic, max_cost, max_expansions, visited, algorithm)
+        rows = self._native.astar_batch(queries, *args[:4], threads, *args[4:])
         return [PathResult(*r) for r in rows]
 
     def focal(self, start: Any, goal: Any, w: float, *, key: npt.ArrayLike | None = None,
@@ -295,12 +303,13 @@ class Grid:
         return None if values is None else _args.cell_map(values, name, self._shape)
 
     def _astar_options(self, w: Any, heuristic: Any, max_cost: Any, max_expansions: Any,
-                       visited: Any) -> tuple[float, Any, float, int, bool]:
+                       visited: Any, algorithm: Any) -> tuple[float, Any, float, int, bool, int]:
         w = _args.real(w, "w")
         if not w >= 1.0:
             raise ValueError(f"w must be >= 1, got {w}")
         return (w, self._map(heuristic, "heuristic"), self._max_cost(max_cost),
-                _args.count(max_expansions, "max_expansions"), _args.flag(visited, "visited"))
+                _args.count(max_expansions, "max_expansions"), _args.flag(visited, "visited"),
+                _args.choice(algorithm, "algorithm", ALGORITHMS))
 
     def _focal_options(self, w: Any, key: Any, max_expansions: Any, visited: Any) -> tuple[float, Any, int, bool]:
         w = _args.real(w, "w")

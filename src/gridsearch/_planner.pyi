@@ -21,15 +21,15 @@ class _Planner:
     def min_cost(self) -> float: ...
     def astar(
         self, start: list[int], goal: list[int], w: float, heuristic: object, max_cost: float,
-        max_expansions: int, visited: bool,
+        max_expansions: int, visited: bool, algorithm: int,
     ) -> _Native: ...
     def astar_goals(
         self, start: list[int], goals: npt.NDArray[np.int64], w: float, heuristic: object, max_cost: float,
-        max_expansions: int, visited: bool,
+        max_expansions: int, visited: bool, algorithm: int,
     ) -> _Native: ...
     def astar_batch(
         self, queries: object, w: float, heuristic: object, max_cost: float, max_expansions: int,
-        threads: object, visited: bool,
+        threads: object, visited: bool, algorithm: int,
     ) -> list[_Native]: ...
 
     def focal(

@@ -10,12 +10,17 @@
 
 namespace gridsearch {
 
+// How astar searches: jump point search wherever it finds the same optimum
+// (automatic), always A*, or jump point search (refused where it does not apply).
+enum class Algorithm { automatic, astar, jps };
+
 struct AstarOptions {
     double w = 1.0;                      // f = g + w h, w >= 1
     std::optional<MapArg> heuristic;     // per-cell h instead of the built-in estimate
     double max_cost = INF;               // cells costing more to reach are not searched
     int64_t max_expansions = -1;         // stop after this many expansions (-1: no limit)
     bool visited = false;                // return the map of expanded cells
+    Algorithm algorithm = Algorithm::automatic;
 };
 
 struct FocalOptions {

@@ -4,7 +4,10 @@
 // rather than by an error deep inside an instantiation. Today's slots:
 //
 //   Moves (successors)  operator()(grid, at, fn): calls fn(nx, ny, nz, n, step)
-//                       for each move from `at`, in a fixed order;
+//                       for each move from `at`, in a fixed order; or, when
+//                       the policy declares `with_parent = true`,
+//                       operator()(grid, at, parent, fn), given the linear
+//                       index `at` was reached from (-1 at the start);
 //                       admit(g): false for a tentative cost not to record.
 //   Cells (state)       ref(at) -> Ref; state(Ref) -> uint8_t; g(Ref);
 //                       reach(Ref, at, g, parent) -> stamp; close(Ref, at);
@@ -48,11 +51,21 @@ struct is_open<O, std::void_t<decltype(std::declval<O&>().push(0.0, Node{})),
                               decltype(std::size_t(std::declval<const O&>().size())),
                               decltype(Node(std::declval<const O&>().at(std::size_t(0))))>> : std::true_type {};
 
-template <int Dim, class, class = void>
+template <class, class = void>
+struct declares_parent : std::false_type {};
+template <class M>
+struct declares_parent<M, std::void_t<decltype(M::with_parent)>> : std::bool_constant<M::with_parent> {};
+
+template <int Dim, class M, bool Parent = declares_parent<M>::value, class = void>
 struct is_moves : std::false_type {};
 template <int Dim, class M>
-struct is_moves<Dim, M,
+struct is_moves<Dim, M, false,
                 std::void_t<decltype(std::declval<const M&>()(std::declval<const GridView<Dim>&>(), At{}, MoveSink{})),
+                            decltype(bool(std::declval<M&>().admit(0.0)))>> : std::true_type {};
+template <int Dim, class M>
+struct is_moves<Dim, M, true,
+                std::void_t<decltype(std::declval<const M&>()(std::declval<const GridView<Dim>&>(), At{}, int32_t(0),
+                                                              MoveSink{})),
                             decltype(bool(std::declval<M&>().admit(0.0)))>> : std::true_type {};
 
 template <int Dim, class, class = void>
@@ -85,6 +98,9 @@ template <class Open>
 inline constexpr bool open_list = detail::is_open<Open>::value;
 template <int Dim, class Moves>
 inline constexpr bool moves = detail::is_moves<Dim, Moves>::value;
+// Whether a Moves policy is given the parent of the cell it expands.
+template <class Moves>
+inline constexpr bool takes_parent = detail::declares_parent<Moves>::value;
 template <int Dim, class Cells>
 inline constexpr bool cells = detail::is_cells<Dim, Cells>::value;
 template <class Term>

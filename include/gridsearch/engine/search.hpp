@@ -31,9 +31,10 @@ struct FixedMoves {
     static constexpr bool admit(double) { return true; }
 };
 
-// Moves: a policy with operator()(grid, cell, fn), calling fn(nx, ny, nz, n,
-// step) for each admissible move in its order, and admit(g), false for a
-// tentative cost the search must not record.
+// Moves: a policy with operator()(grid, cell, fn), or with
+// operator()(grid, cell, parent, fn) when it declares with_parent, calling
+// fn(nx, ny, nz, n, step) for each successor in its order, and admit(g),
+// false for a tentative cost the search must not record.
 template <int Dim, class Cells, class Moves = FixedMoves<Dim>>
 class Search {
     static_assert(contracts::cells<Dim, Cells>, "Cells must meet the per-cell state contract (engine/contracts.hpp)");
@@ -96,9 +97,10 @@ public:
     // Tries the moves of the expanded cell c, reached with cost gc, in table
     // order. A neighbour that is walkable, open and strictly cheaper through c
     // takes c as its parent; push(entry, cell, g) then files its new entry.
+    // Successors that depend on how c was reached (jumps) are given its parent.
     template <class Push>
     void relax(const At& c, double gc, Push&& push) {
-        moves_(grid_, c, [&](int32_t nx, int32_t ny, int32_t nz, int32_t n, double step) {
+        const auto each = [&](int32_t nx, int32_t ny, int32_t nz, int32_t n, double step) {
             const At a{n, nx, ny, nz};
             const Ref r = cells_.ref(a);
             const uint8_t st = cells_.state(r);
@@ -107,7 +109,11 @@ public:
             if (reached(st) && !(cells_.g(r) > tentative)) return;
             if (!moves_.admit(tentative)) return;
             push(Node{n, cells_.reach(r, a, tentative, c.i)}, a, tentative);
-        });
+        };
+        if constexpr (contracts::takes_parent<Moves>)
+            moves_(grid_, c, cells_.parent(c), each);
+        else
+            moves_(grid_, c, each);
     }
 
     // One step of best-first search by f = term + g: pops the open list's

@@ -47,6 +47,7 @@ namespace gridsearch {
 inline constexpr uint8_t CLOSED = 1;
 inline constexpr uint8_t IN_FOCAL = 2;
 inline constexpr uint8_t PUSHED = 4;  // one push in the count bits
+inline constexpr uint8_t LAST_STAMP = 252;  // the count bits full
 
 // The state without the FOCAL flag: an entry's stamp while it is live.
 inline uint8_t stamp_of(uint8_t state) { return static_cast<uint8_t>(state & ~IN_FOCAL); }
@@ -150,6 +151,15 @@ public:
         cost_[r] = g;
         parent_[r] = parent;
         return st;
+    }
+    // As reach, but a cell reached more often than the count holds keeps
+    // its last stamp (see Saturating).
+    uint8_t reach_saturating(Ref r, const At& a, double g, int32_t parent) {
+        if (stamp_of(state_[r]) != LAST_STAMP) return reach(r, a, g, parent);
+        state_[r] = LAST_STAMP;
+        cost_[r] = g;
+        parent_[r] = parent;
+        return LAST_STAMP;
     }
 
     void close(Ref r, const At&) {
@@ -284,6 +294,14 @@ public:
         t.parent[r.o] = parent;
         return st;
     }
+    uint8_t reach_saturating(Ref r, const At& a, double g, int32_t parent) {
+        if (state(r) == 0 || stamp_of(state(r)) != LAST_STAMP) return reach(r, a, g, parent);
+        Tile& t = tiles_[r.tile - 1];
+        t.state[r.o] = LAST_STAMP;
+        t.g[r.o] = g;
+        t.parent[r.o] = parent;
+        return LAST_STAMP;
+    }
 
     void close(Ref r, const At& a) {
         tiles_[r.tile - 1].state[r.o] = CLOSED;
@@ -354,6 +372,21 @@ private:
     std::size_t used_ = 0;
     std::size_t capacity_ = 0;
     std::vector<int32_t> closed_;
+};
+
+// Per-cell state for searches that may improve a cell's cost more often
+// than the count bits hold (the count is bounded by a cell's neighbours only
+// when successors are neighbours; a jump point is reached from afar). At the
+// last count the stamp stays: the cell's older entries then pass for live as
+// well, which best-first search tolerates, since they carry higher keys than
+// the latest one, which comes first and closes the cell with its best cost.
+template <class Base>
+class Saturating : public Base {
+public:
+    using Base::Base;
+    using Ref = typename Base::Ref;
+    uint8_t reach(Ref r, const At& a, double g, int32_t parent) { return Base::reach_saturating(r, a, g, parent); }
+    uint8_t reach(const At& a, double g, int32_t parent) { return reach(Base::ref(a), a, g, parent); }
 };
 
 }  // namespace gridsearch

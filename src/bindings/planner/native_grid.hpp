@@ -182,9 +182,12 @@ public:
         return Grid<Dim>(MapRef::from(c.data(), static_cast<int>(c.ndim()), c.shape()), o);
     }
 
+    // `algorithm`: 0 automatic, 1 A*, 2 jump point search.
     static AstarOptions options(double w, const CopiedMap& h, double max_cost, int64_t max_expansions,
-                                bool visited) {
+                                bool visited, int algorithm) {
+        if (algorithm < 0 || algorithm > 2) throw py::value_error("algorithm must be 0, 1 or 2");
         AstarOptions o;
+        o.algorithm = static_cast<Algorithm>(algorithm);
         o.w = w;
         o.heuristic = h.arg();
         o.max_cost = max_cost;
