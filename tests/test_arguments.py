@@ -30,6 +30,7 @@ FLAG = {
     "reverse": [lambda v: G.distance_field((0, 0), reverse=v), lambda v: G.distance_field_batch([(0, 0)], reverse=v)],
     "corner_cutting": [lambda v: gridsearch.Grid(np.ones((2, 2)), corner_cutting=v)],
     "use_uniform_step_cost": [lambda v: gridsearch.Grid(np.ones((2, 2)), use_uniform_step_cost=v)],
+    "precompute_jumps": [lambda v: gridsearch.Grid(np.ones((2, 2)), precompute_jumps=v)],
 }
 COUNT = {
     "max_expansions": [lambda v: G.astar((0, 0), (5, 7), max_expansions=v),

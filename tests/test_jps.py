@@ -29,7 +29,11 @@ def uniform_grid(rng, shape, blocked, cost):
     return grid
 
 
-def test_costs_match_dijkstra_on_random_grids_of_every_rule_and_step_mode():
+TABLE = pytest.mark.parametrize("table", [False, True], ids=["scanned", "precomputed"])
+
+
+@TABLE
+def test_costs_match_dijkstra_on_random_grids_of_every_rule_and_step_mode(table):
     rng = np.random.default_rng(26)
     from scipy.sparse.csgraph import dijkstra
 
@@ -42,7 +46,7 @@ def test_costs_match_dijkstra_on_random_grids_of_every_rule_and_step_mode():
         starts = free[rng.integers(len(free), size=3)]
         for ((conn, corners), model, uniform) in MODES:
             grid = gridsearch.Grid(cost, connectivity=conn, corner_cutting=corners, cost_model=model,
-                                   use_uniform_step_cost=uniform)
+                                   use_uniform_step_cost=uniform, precompute_jumps=table)
             dist = dijkstra(move_graph(cost, conn, corners, model, uniform),
                             indices=[int(np.ravel_multi_index(s, shape)) for s in starts])
             for k, s in enumerate(starts):
@@ -60,7 +64,8 @@ def test_costs_match_dijkstra_on_random_grids_of_every_rule_and_step_mode():
                     assert int(r.visited.sum()) == r.expansions
 
 
-def test_costs_match_dijkstra_on_every_map():
+@TABLE
+def test_costs_match_dijkstra_on_every_map(table):
     from scipy.sparse.csgraph import dijkstra
 
     rng = np.random.default_rng(7)
@@ -74,7 +79,7 @@ def test_costs_match_dijkstra_on_every_map():
         for (conn, corners) in RULES:
             graph = move_graph(cost, conn, corners, "enter", False)
             dist = dijkstra(graph, indices=[int(np.ravel_multi_index(s, walk.shape)) for s in starts])
-            grid = gridsearch.Grid(walk, connectivity=conn, corner_cutting=corners)
+            grid = gridsearch.Grid(walk, connectivity=conn, corner_cutting=corners, precompute_jumps=table)
             for k, s in enumerate(starts):
                 goals = free[rng.integers(len(free), size=15)]
                 rows = np.hstack([np.repeat(s[None], len(goals), 0), goals])
@@ -87,7 +92,8 @@ def test_costs_match_dijkstra_on_every_map():
                         check_path(r, cost, tuple(s), tuple(t), conn, corners, "enter", False)
 
 
-def test_the_same_optimum_as_astar_on_ten_thousand_queries():
+@TABLE
+def test_the_same_optimum_as_astar_on_ten_thousand_queries(table):
     rng = np.random.default_rng(10_000)
     done = 0
     for case in itertools.count():
@@ -104,7 +110,7 @@ def test_the_same_optimum_as_astar_on_ten_thousand_queries():
             continue
         queries = np.hstack([free[rng.integers(len(free), size=400)], free[rng.integers(len(free), size=400)]])
         grid = gridsearch.Grid(walk, connectivity=conn, corner_cutting=corners, cost_model=model,
-                               use_uniform_step_cost=uniform)
+                               use_uniform_step_cost=uniform, precompute_jumps=table)
         jps = grid.astar_batch(queries, algorithm="jps")
         plain = grid.astar_batch(queries, algorithm="astar")
         for q, a, b in zip(queries, jps, plain):
@@ -112,9 +118,11 @@ def test_the_same_optimum_as_astar_on_ten_thousand_queries():
         done += len(queries)
 
 
-def test_edges_of_the_grid_and_of_the_query():
+@TABLE
+def test_edges_of_the_grid_and_of_the_query(table):
     for ((conn, corners), model, uniform) in MODES:
-        opts = dict(connectivity=conn, corner_cutting=corners, cost_model=model, use_uniform_step_cost=uniform)
+        opts = dict(connectivity=conn, corner_cutting=corners, cost_model=model, use_uniform_step_cost=uniform,
+                    precompute_jumps=table)
         for shape in ((1, 1), (1, 37), (37, 1), (1, 200), (200, 1), (2, 130)):
             walk = np.ones(shape, bool)
             grid = gridsearch.Grid(walk, **opts)
@@ -163,14 +171,23 @@ def test_auto_takes_jumps_exactly_where_they_give_the_optimum():
         assert call("auto").expansions == call("astar").expansions
         with pytest.raises(ValueError, match=f'algorithm "jps" does not apply: .*{why}'):
             call("jps")
+    for cells in (varied, np.ones((4, 4, 4), bool)):
+        with pytest.raises(ValueError, match="precompute_jumps applies to 2D grids whose walkable cells all cost"):
+            gridsearch.Grid(cells, precompute_jumps=True)
+    # With a table, "auto" looks the jumps up: the same optimum, found the same way as "jps"
+    tabled = gridsearch.Grid(walk, precompute_jumps=True)
+    auto, jps = tabled.astar(s, t), tabled.astar(s, t, algorithm="jps")
+    assert (auto.expansions, auto.cost) == (jps.expansions, jps.cost)
+    assert auto.cost == pytest.approx(grid.astar(s, t, algorithm="astar").cost, rel=1e-12)
 
 
-def test_limits_and_batches():
+@TABLE
+def test_limits_and_batches(table):
     rng = np.random.default_rng(4)
     walk = rng.random((80, 90)) > 0.3
     free = np.argwhere(walk)
     queries = np.hstack([free[rng.integers(len(free), size=60)], free[rng.integers(len(free), size=60)]])
-    grid = gridsearch.Grid(walk, corner_cutting=False)
+    grid = gridsearch.Grid(walk, corner_cutting=False, precompute_jumps=table)
     one = [grid.astar(q[:2], q[2:], algorithm="jps", visited=True) for q in queries]
     for threads in (1, 2):
         for a, b in zip(one, grid.astar_batch(queries, algorithm="jps", visited=True, threads=threads)):

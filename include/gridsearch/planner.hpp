@@ -39,6 +39,7 @@
 #include "base/stop.hpp"
 #include "domain/bit_rows.hpp"
 #include "domain/cell_map.hpp"
+#include "domain/jump_table.hpp"
 #include "domain/cost_moves.hpp"
 #include "domain/grid_options.hpp"
 #include "domain/move_set.hpp"
@@ -523,9 +524,21 @@ private:
         view_.depth = Dim == 3 ? static_cast<int32_t>(shape_[2]) : 1;
         for (int d = 0; d < Dim; ++d) view_.shape[d] = shape_[d];
         moves_ = make_moves<Dim>(view_, connectivity_, options_.use_uniform_step_cost);
-        if (Dim == 2 && same_cost_)
+        if (options_.precompute_jumps && (Dim != 2 || !same_cost_))
+            throw std::invalid_argument(
+                "precompute_jumps applies to 2D grids whose walkable cells all cost the same (jump point search)");
+        if (Dim == 2 && same_cost_) {
             jumps_ = JumpGrid(view_.rows, view_.cols,
                               [&](int32_t x, int32_t y) { return free_[static_cast<std::size_t>(x) * view_.cols + y] != 0; });
+            if (options_.precompute_jumps) {
+                if (connectivity_ == 4)
+                    table_ = JumpTable::build<4, false>(jumps_, view_.rows, view_.cols);
+                else if (options_.corner_cutting)
+                    table_ = JumpTable::build<8, true>(jumps_, view_.rows, view_.cols);
+                else
+                    table_ = JumpTable::build<8, false>(jumps_, view_.rows, view_.cols);
+            }
+        }
         blocked_bits_.assign((static_cast<std::size_t>(count_) + 63) / 64, 0);
         for (int32_t i = 0; i < count_; ++i)
             if (!free_[static_cast<std::size_t>(i)]) blocked_bits_[i >> 6] |= uint64_t(1) << (i & 63);
@@ -576,11 +589,19 @@ private:
                          Workspace& ws) const {
         const double c = min_cost_;
         const bool uniform = options_.use_uniform_step_cost;
+        const JumpTable* t = &table_;
+        if (!table_.empty()) {
+            if (count_ >= TILED_FROM)
+                return jump_search<Conn, Squeeze, true, TiledCells<2>>(view(), count_, jumps_, t, uniform, c, start,
+                                                                       goal, o, stop, ws);
+            return jump_search<Conn, Squeeze, true, FlatCells<2, true>>(view(), count_, jumps_, t, uniform, c, start,
+                                                                        goal, o, stop, ws);
+        }
         if (count_ >= TILED_FROM)
-            return jump_search<Conn, Squeeze, TiledCells<2>>(view(), count_, jumps_, uniform, c, start, goal, o, stop,
-                                                             ws);
-        return jump_search<Conn, Squeeze, FlatCells<2, true>>(view(), count_, jumps_, uniform, c, start, goal, o,
-                                                              stop, ws);
+            return jump_search<Conn, Squeeze, false, TiledCells<2>>(view(), count_, jumps_, t, uniform, c, start, goal,
+                                                                    o, stop, ws);
+        return jump_search<Conn, Squeeze, false, FlatCells<2, true>>(view(), count_, jumps_, t, uniform, c, start,
+                                                                     goal, o, stop, ws);
     }
 
     // astar toward several walkable goals, after its checks.
@@ -654,6 +675,7 @@ private:
     bool unit_ = true;
     bool same_cost_ = true;  // every walkable cell costs min_cost_
     JumpGrid jumps_;         // 2D grids of the same cost: the bit rows of jump point search
+    JumpTable table_;        // with precompute_jumps: every cell's jumps
     double min_cost_ = INF;
     GridView<Dim> view_;
     MoveSet<Dim> moves_;

@@ -91,11 +91,14 @@ class Grid:
     blocked: a value that marks blocked cells of a real-valued array (e.g.
     254 for a lethal costmap cell, 1 for an occupied cell); every other cell
     costs its value.
+    precompute_jumps: compute every cell's jumps once (JPS+), so that jump
+    point search looks them up instead of scanning: 16 bytes a cell with 4
+    neighbours, 32 with 8. For 2D grids whose walkable cells all cost the same.
     """
 
     def __init__(self, cells: npt.ArrayLike, *, connectivity: int | None = None, corner_cutting: bool = True,
                  cost_model: str = "enter", use_uniform_step_cost: bool = False,
-                 blocked: float | None = None) -> None:
+                 blocked: float | None = None, precompute_jumps: bool = False) -> None:
         array = _args.grid_cells(cells)
         cost_model = COST_MODELS[_args.choice(cost_model, "cost_model", COST_MODELS)]
         if connectivity is None:
@@ -116,7 +119,9 @@ class Grid:
             # Compared in the array's own type: as floats, 2**53 + 1 would equal 2**53.
             array = np.where(array == blocked, np.inf, array.astype(np.float64, copy=False))
         native = _planner.Grid2D if array.ndim == 2 else _planner.Grid3D
-        self._native = native(array, int(connectivity), corner_cutting, cost_model, use_uniform_step_cost)
+        precompute_jumps = _args.flag(precompute_jumps, "precompute_jumps")
+        self._native = native(array, int(connectivity), corner_cutting, cost_model, use_uniform_step_cost,
+                              precompute_jumps)
         self._shape: tuple[int, ...] = tuple(self._native.shape)
         self._connectivity = int(connectivity)
         self._corner_cutting = corner_cutting

@@ -11,7 +11,7 @@ _Native = tuple[Any, float, int, Any, str]
 class _Planner:
     def __init__(
         self, cells: npt.ArrayLike, connectivity: int, corner_cutting: bool, cost_model: str,
-        use_uniform_step_cost: bool,
+        use_uniform_step_cost: bool, precompute_jumps: bool,
     ) -> None: ...
     @property
     def shape(self) -> tuple[int, ...]: ...

@@ -23,14 +23,15 @@ namespace gridsearch {
 
 // One query on a grid whose walkable cells all cost `cost`; both ends are
 // walkable. `uniform`: every move has length 1 (else diagonals sqrt 2).
-template <int Conn, bool Squeeze, class Cells>
-PlanResult<2> jump_search(const GridView<2>& view, int32_t count, const JumpGrid& jumps, bool uniform, double cost,
-                          const Cell& start, const Cell& goal, const AstarOptions& o, const StopCheck& stop,
-                          Workspace& ws) {
-    using Moves = JumpMoves<Conn, Squeeze>;
+// `table`: the grid's jump table (with Table), made for the same rule.
+template <int Conn, bool Squeeze, bool Table, class Cells>
+PlanResult<2> jump_search(const GridView<2>& view, int32_t count, const JumpGrid& jumps, const JumpTable* table,
+                          bool uniform, double cost, const Cell& start, const Cell& goal, const AstarOptions& o,
+                          const StopCheck& stop, Workspace& ws) {
+    using Moves = JumpMoves<Conn, Squeeze, Table>;
     const double diagonal = uniform ? 1.0 : 1.4142135623730951;
     StopPoll poll(stop);
-    const Moves moves(jumps, view.cols, goal, diagonal, cost, o.max_cost, &poll);
+    const Moves moves(jumps, view.cols, goal, diagonal, cost, o.max_cost, &poll, table);
     Search<2, Saturating<Cells>, Moves> search(view, count, start, goal, moves, stop, &ws.cells);
     const planning::GoalTerm<2, Conn> term{Conn, uniform, goal, cost};
     const RunEnd end = best_first(search, ws.radix, term, NoMoreGoals{}, ExpansionLimit{o.max_expansions});

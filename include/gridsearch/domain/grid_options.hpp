@@ -20,6 +20,9 @@ struct GridOptions {
     bool corner_cutting = true;
     CostModel cost_model = CostModel::enter;
     bool use_uniform_step_cost = false;
+    // Compute every cell's jumps once, for jump point search by look-up
+    // (2D grids whose walkable cells all cost the same).
+    bool precompute_jumps = false;
 };
 
 }  // namespace gridsearch

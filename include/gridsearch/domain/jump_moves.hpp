@@ -27,14 +27,18 @@
 #include "../base/stop.hpp"
 #include "../memory/cells.hpp"
 #include "bit_rows.hpp"
+#include "jump_table.hpp"
 
 namespace gridsearch {
 
 // Conn: 4 or 8 neighbours. Squeeze: a diagonal move needs only its target
 // walkable (else also the two cells it passes beside). A move costs its
 // length (1, or `diagonal` for a diagonal) times `cost`, the cost of every
-// walkable cell.
-template <int Conn, bool Squeeze>
+// walkable cell. Table: jumps are looked up in a jump table made for the
+// same rule (jump_table.hpp) instead of scanned; a diagonal (or axis 0)
+// jump then makes the cell it stops at a node of its own, and toward the
+// goal it also stops where it meets the goal's row or column.
+template <int Conn, bool Squeeze, bool Table = false>
 class JumpMoves {
     static_assert(Conn == 4 || Conn == 8, "jump point search runs on 4 or 8 neighbours");
 
@@ -45,8 +49,9 @@ public:
     // `poll` counts the cells a diagonal (or axis 0) jump passes: one
     // expansion may jump across the whole grid.
     JumpMoves(const JumpGrid& grid, int32_t cols, const Cell& goal, double diagonal, double cost, double max_cost,
-              StopPoll* poll)
+              StopPoll* poll, const JumpTable* table = nullptr)
         : jg_(&grid),
+          table_(table),
           cols_(cols),
           gx_(goal.x),
           gy_(goal.y),
@@ -108,6 +113,7 @@ private:
     }
     template <bool Rule, class Fn>
     void straight1(int d, int32_t x, int32_t y, Fn& fn) const {
+        if constexpr (Table) return looked_up_straight(1, d, x, y, fn);
         if (d > 0)
             along1<1, Rule>(x, y, 0, 0, fn);
         else
@@ -115,6 +121,7 @@ private:
     }
     template <bool Rule, class Fn>
     void straight0(int d, int32_t x, int32_t y, Fn& fn) const {
+        if constexpr (Table) return looked_up_straight(0, d, x, y, fn);
         if (d > 0)
             along0<1, Rule>(x, y, 0, 0, fn);
         else
@@ -139,6 +146,7 @@ private:
     }
     template <class Fn>
     void diagonal(int dx, int dy, int32_t x, int32_t y, Fn& fn) const {
+        if constexpr (Table) return looked_up_run(dx, dy, x, y, fn);
         if (dx > 0) {
             if (dy > 0)
                 diagonal<1, 1>(x, y, fn);
@@ -211,6 +219,7 @@ private:
     }
     template <class Fn>
     void column(int d, int32_t x, int32_t y, Fn& fn) const {
+        if constexpr (Table) return looked_up_run(d, 0, x, y, fn);
         if (d > 0)
             column<1>(x, y, fn);
         else
@@ -235,7 +244,33 @@ private:
             if (free(x + s, y) && !free(x + s, y - dy)) column(s, x, y, fn);
     }
 
+    // A straight jump from the table: to the goal when it lies on the way,
+    // else to the cell the jump stops at, if any.
+    template <class Fn>
+    void looked_up_straight(int axis, int d, int32_t x, int32_t y, Fn& fn) const {
+        const int32_t v = table_->at(x * cols_ + y, JumpTable::straight(axis, d));
+        const int32_t reach = v > 0 ? v : -v;
+        const int32_t to_goal = axis == 1 ? (gx_ == x ? (gy_ - y) * d : 0) : (gy_ == y ? (gx_ - x) * d : 0);
+        const int32_t k = to_goal > 0 && to_goal <= reach ? to_goal : v;
+        if (k > 0) emit(axis == 0 ? x + d * k : x, axis == 1 ? y + d * k : y, 0, k, fn);
+    }
+    // A diagonal jump in (dx, dy), or with dy = 0 a jump along axis 0 on 4
+    // neighbours, from the table: it stops where the table says, or sooner
+    // on the goal's row or column when the goal lies ahead (a cell from
+    // which a straight jump may reach it).
+    template <class Fn>
+    void looked_up_run(int dx, int dy, int32_t x, int32_t y, Fn& fn) const {
+        const int dir = dy != 0 ? JumpTable::diagonal(dx, dy) : JumpTable::straight(0, dx);
+        const int32_t v = table_->at(x * cols_ + y, dir);
+        const int32_t reach = v > 0 ? v : -v;
+        const int32_t ax = (gx_ - x) * dx, ay = dy != 0 ? (gy_ - y) * dy : ax;
+        const int32_t meet = ax < ay ? ax : ay;
+        const int32_t k = meet > 0 && meet <= reach && (v <= 0 || meet < v) ? meet : v;
+        if (k > 0) emit(x + dx * k, y + dy * k, dy != 0 ? k : 0, dy != 0 ? 0 : k, fn);
+    }
+
     const JumpGrid* jg_;
+    const JumpTable* table_;
     int32_t cols_;
     int32_t gx_, gy_;
     double diagonal_;

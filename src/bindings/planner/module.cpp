@@ -10,8 +10,8 @@ using gridsearch::binding::NativeGrid;
 template <int Dim>
 static NativeClass<Dim> grid_class(py::module_& m, const char* name) {
     NativeClass<Dim> c(m, name);
-    c.def(py::init<const py::array&, int, bool, const std::string&, bool>(), "cells"_a, "connectivity"_a,
-          "corner_cutting"_a, "cost_model"_a, "use_uniform_step_cost"_a)
+    c.def(py::init<const py::array&, int, bool, const std::string&, bool, bool>(), "cells"_a, "connectivity"_a,
+          "corner_cutting"_a, "cost_model"_a, "use_uniform_step_cost"_a, "precompute_jumps"_a)
         .def_property_readonly("shape", &NativeGrid<Dim>::shape)
         .def_property_readonly("connectivity", [](const NativeGrid<Dim>& g) { return g.grid().connectivity(); })
         .def_property_readonly("min_cost", [](const NativeGrid<Dim>& g) { return g.grid().min_cost(); });

@@ -33,8 +33,8 @@ template <int Dim>
 class NativeGrid {
 public:
     NativeGrid(const py::array& cells, int connectivity, bool corner_cutting, const std::string& cost_model,
-               bool uniform)
-        : grid_(make(cells, {connectivity, corner_cutting, cost_model_named(cost_model), uniform})) {}
+               bool uniform, bool precompute_jumps)
+        : grid_(make(cells, {connectivity, corner_cutting, cost_model_named(cost_model), uniform, precompute_jumps})) {}
 
     const Grid<Dim>& grid() const { return grid_; }
 
