@@ -7,10 +7,11 @@ largest region, spread evenly over 20 buckets of optimal cost (short, medium
 and long queries alike). For each rule (8 neighbours without corner cutting,
 the Moving AI / GPPC rule; 8 with corner cutting; 4 neighbours) the table
 gives the time per query of `Grid.astar` with `algorithm="astar"` and
-`"jps"`, once as single Python calls (best of 3 per query) and once through
-`astar_batch` on one thread (best of 3 per batch, divided by the count),
-the mean expansions, and the ratio A*/JPS. Every cost of both is checked
-equal. "floor" is a trivial query (start = goal) through Python, the cost of
+`"jps"`, once as single Python calls and once through `astar_batch` on one
+thread (each the best of 3 runs over all the queries, divided by the count),
+the mean expansions, and the ratio A*/JPS; "JPS+" is the same on a grid
+made with `precompute_jumps=True` (whose table's memory and build time are
+given). Every cost of all three is checked equal. "floor" is a trivial query (start = goal) through Python, the cost of
 a call itself.
 
 Peers, where their rule is ours:
@@ -61,6 +62,7 @@ def scenario(walk, n, seed=0, buckets=20):
     grid = gridsearch.Grid(walk, corner_cutting=False)
     pairs = cells[rng.integers(0, len(cells), size=(20 * n, 2))].reshape(-1, 4)
     costs = np.array([r.cost for r in grid.astar_batch(pairs, algorithm="jps")])
+    pairs, costs = pairs[np.isfinite(costs)], costs[np.isfinite(costs)]  # joined only by corner cutting
     band = np.minimum((costs / costs.max() * buckets).astype(int), buckets - 1)
     per = -(-n // buckets)
     picked = np.concatenate([np.flatnonzero(band == b)[:per] for b in range(buckets)])
@@ -69,25 +71,28 @@ def scenario(walk, n, seed=0, buckets=20):
 
 def rule_row(name, walk, rule, conn, corners, queries):
     grid = gridsearch.Grid(walk, connectivity=conn, corner_cutting=corners)
-    row = {"map": name, "rule": rule, "n": len(queries)}
+    tabled, built = best(lambda: gridsearch.Grid(walk, connectivity=conn, corner_cutting=corners,
+                                                 precompute_jumps=True))
+    plain = best(lambda: gridsearch.Grid(walk, connectivity=conn, corner_cutting=corners))[1]
+    row = {"map": name, "rule": rule, "n": len(queries), "table_ms": (built - plain) * 1e3,
+           "table_mb": walk.size * (32 if conn == 8 else 16) / 2**20}
     costs = {}
-    for alg in ("astar", "jps"):
-        total, expansions, out = 0.0, 0, []
-        for q in queries:
-            s, t = (int(q[0]), int(q[1])), (int(q[2]), int(q[3]))
-            r, dt = best(lambda: grid.astar(s, t, algorithm=alg))
-            total += dt
-            expansions += r.expansions
-            out.append(r.cost)
-        rows, batch = best(lambda: grid.astar_batch(queries, algorithm=alg, threads=1))
+    for alg, planner in (("astar", grid), ("jps", grid), ("jps+", tabled)):
+        key = alg
+        alg = "jps" if alg == "jps+" else alg
+        pairs = [((int(q[0]), int(q[1])), (int(q[2]), int(q[3]))) for q in queries]
+        results, total = best(lambda: [planner.astar(s, t, algorithm=alg) for s, t in pairs])
+        expansions = sum(r.expansions for r in results)
+        out = [r.cost for r in results]
+        rows, batch = best(lambda: planner.astar_batch(queries, algorithm=alg, threads=1))
         assert [r.cost for r in rows] == out
-        costs[alg] = out
-        row[f"{alg}_us"] = total / len(queries) * 1e6
-        row[f"{alg}_batch_us"] = batch / len(queries) * 1e6
-        row[f"{alg}_exp"] = expansions / len(queries)
-    for q, a, b in zip(queries, costs["astar"], costs["jps"]):
-        if not math.isclose(a, b, rel_tol=1e-12):
-            raise SystemExit(f"{name} {rule} {q}: A* {a}, JPS {b}")
+        costs[key] = out
+        row[f"{key}_us"] = total / len(queries) * 1e6
+        row[f"{key}_batch_us"] = batch / len(queries) * 1e6
+        row[f"{key}_exp"] = expansions / len(queries)
+    for q, a, b, c in zip(queries, costs["astar"], costs["jps"], costs["jps+"]):
+        if not (math.isclose(a, b, rel_tol=1e-12) and math.isclose(a, c, rel_tol=1e-12)):
+            raise SystemExit(f"{name} {rule} {q}: A* {a}, JPS {b}, JPS+ {c}")
     s = tuple(int(v) for v in queries[0][:2])
     row["floor_us"] = best(lambda: grid.astar(s, s), reps=50)[1] * 1e6
     return row
@@ -152,8 +157,9 @@ def main():
             rows.append(rule_row(path.stem, walk, rule, conn, corners, queries))
             r = rows[-1]
             print(f"{r['map']:16} {rule:22} A* {r['astar_us']:9.1f} us  JPS {r['jps_us']:7.1f} us "
-                  f"({r['astar_us'] / r['jps_us']:5.1f}x)  batch {r['astar_batch_us']:9.1f} / {r['jps_batch_us']:7.1f} us",
-                  flush=True)
+                  f"({r['astar_us'] / r['jps_us']:5.1f}x)  JPS+ {r['jps+_us']:7.1f} us "
+                  f"({r['astar_us'] / r['jps+_us']:5.1f}x)  batch {r['astar_batch_us']:9.1f} / {r['jps_batch_us']:7.1f}"
+                  f" / {r['jps+_batch_us']:7.1f} us", flush=True)
         try:
             peers.append(pyastar2d_row(path.stem, walk, queries))
         except ImportError:
@@ -168,14 +174,17 @@ def main():
         f"`benchmarks/jps.py --queries {args.queries}`, {datetime.date.today()}, {platform.machine()}, "
         f"Python {platform.python_version()}. Per query in microseconds; every cost of A* and JPS checked equal.",
         "",
-        "| map | rule | queries | A* (us) | JPS (us) | A* / JPS | A* batch (us) | JPS batch (us) | A* expansions | "
-        "JPS expansions | floor (us) |",
-        "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|",
+        "| map | rule | queries | A* (us) | JPS (us) | JPS+ (us) | A* / JPS | A* / JPS+ | A* batch (us) | "
+        "JPS batch (us) | JPS+ batch (us) | A* expansions | JPS expansions | JPS+ expansions | floor (us) | "
+        "table (MiB) | table build (ms) |",
+        "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|",
     ]
     for r in rows:
         lines.append(f"| {r['map']} | {r['rule']} | {r['n']} | {r['astar_us']:.1f} | {r['jps_us']:.1f} | "
-                     f"{r['astar_us'] / r['jps_us']:.1f} | {r['astar_batch_us']:.1f} | {r['jps_batch_us']:.1f} | "
-                     f"{r['astar_exp']:.0f} | {r['jps_exp']:.0f} | {r['floor_us']:.1f} |")
+                     f"{r['jps+_us']:.1f} | {r['astar_us'] / r['jps_us']:.1f} | {r['astar_us'] / r['jps+_us']:.1f} | "
+                     f"{r['astar_batch_us']:.1f} | {r['jps_batch_us']:.1f} | {r['jps+_batch_us']:.1f} | "
+                     f"{r['astar_exp']:.0f} | {r['jps_exp']:.0f} | {r['jps+_exp']:.0f} | {r['floor_us']:.1f} | "
+                     f"{r['table_mb']:.1f} | {r['table_ms']:.1f} |")
     if peers:
         lines += ["", "Peers (the same queries; ours through Python single calls):", "",
                   "| map | peer | rule | queries | ours (us) | peer (us) | peer / ours |", "|---|---|---|---:|---:|---:|---:|"]

@@ -81,9 +81,14 @@ def cell(value: Any, name: str, shape: tuple[int, ...]) -> list[int]:
     inside the grid."""
     ndim = len(shape)
     if type(value) is tuple and len(value) == ndim:  # the common case, checked quickly
-        out = list(value)
-        if all(type(v) is int and 0 <= v < n for v, n in zip(out, shape)):
-            return out
+        if ndim == 2:
+            x, y = value
+            if type(x) is int and type(y) is int and 0 <= x < shape[0] and 0 <= y < shape[1]:
+                return [x, y]
+        else:
+            out = list(value)
+            if all(type(v) is int and 0 <= v < n for v, n in zip(out, shape)):
+                return out
     _refuse_masked(value, name)
     what = f"a cell of {ndim} integers"
     _sequence(value, name, what)

@@ -13,6 +13,7 @@ from . import _args, _planner
 
 COST_MODELS = ("enter", "mean")
 ALGORITHMS = ("auto", "astar", "jps")
+_DEFAULT_ASTAR = (1.0, None, math.inf, -1, False, 0)
 STATUSES = ("found", "no_path", "max_cost", "max_expansions")
 
 
@@ -309,6 +310,10 @@ class Grid:
 
     def _astar_options(self, w: Any, heuristic: Any, max_cost: Any, max_expansions: Any,
                        visited: Any, algorithm: Any) -> tuple[float, Any, float, int, bool, int]:
+        if (heuristic is None and max_expansions is None and visited is False and type(w) is float and w == 1.0
+                and type(max_cost) is float and max_cost == math.inf and type(algorithm) is str
+                and algorithm == "auto"):
+            return _DEFAULT_ASTAR  # the defaults, which need no checks
         w = _args.real(w, "w")
         if not w >= 1.0:
             raise ValueError(f"w must be >= 1, got {w}")

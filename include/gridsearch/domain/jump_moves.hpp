@@ -11,11 +11,12 @@
 // direction a cell was entered in from its parent's.
 //
 // Straight jumps stop at a cell with a forced neighbour (see BitRows::jump)
-// or at the goal. A diagonal jump (and with 4 neighbours a jump along axis
-// 0) jumps straight from every cell it passes; the jump points those find
-// become successors of the cell it started from, and the cells it passes are
-// not made nodes of their own (intermediate pruning) unless forced or the
-// goal.
+// or at the goal. A diagonal jump jumps straight from every cell it passes;
+// the jump points those find become successors of the cell it started from,
+// and the cells it passes are not made nodes of their own (intermediate
+// pruning) unless forced or the goal. With 4 neighbours a jump along axis 0
+// does the same but stops at the first cell whose jumps along axis 1 stop,
+// which becomes the node.
 #pragma once
 
 #include <array>
@@ -35,9 +36,7 @@ namespace gridsearch {
 // walkable (else also the two cells it passes beside). A move costs its
 // length (1, or `diagonal` for a diagonal) times `cost`, the cost of every
 // walkable cell. Table: jumps are looked up in a jump table made for the
-// same rule (jump_table.hpp) instead of scanned; a diagonal (or axis 0)
-// jump then makes the cell it stops at a node of its own, and toward the
-// goal it also stops where it meets the goal's row or column.
+// same rule (jump_table.hpp) instead of scanned, with the same successors.
 template <int Conn, bool Squeeze, bool Table = false>
 class JumpMoves {
     static_assert(Conn == 4 || Conn == 8, "jump point search runs on 4 or 8 neighbours");
@@ -204,8 +203,11 @@ private:
         }
     }
 
-    // 4 neighbours: a jump along axis 0 in direction D from (x, y), jumping
-    // both ways along axis 1 from every cell it passes.
+    // 4 neighbours: a jump along axis 0 in direction D from (x, y), which
+    // stops at the first cell whose jumps along axis 1 stop somewhere (that
+    // cell becomes a node: on 4 neighbours, making the axis 1 jump points
+    // successors at once, as the diagonal jumps do, measured slower, since
+    // most of them are never expanded).
     template <int D, class Fn>
     void column(int32_t x, int32_t y, Fn& fn) const {
         for (int32_t k = 1;; ++k) {
@@ -213,8 +215,9 @@ private:
             if (!free(x, y)) return;
             poll_->tick();
             if (x == gx_ && y == gy_) return emit(x, y, 0, k, fn);
-            along1<-1, false>(x, y, 0, k, fn);
-            along1<1, false>(x, y, 0, k, fn);
+            if (jg_->rows.template jump<-1, false>(x, y, gx_ == x ? gy_ : -1) != 0 ||
+                jg_->rows.template jump<1, false>(x, y, gx_ == x ? gy_ : -1) != 0)
+                return emit(x, y, 0, k, fn);
         }
     }
     template <class Fn>
@@ -245,28 +248,44 @@ private:
     }
 
     // A straight jump from the table: to the goal when it lies on the way,
-    // else to the cell the jump stops at, if any.
+    // else to the cell the jump stops at, if any; `diagonals` and
+    // `straights` already made on the way to (x, y).
     template <class Fn>
-    void looked_up_straight(int axis, int d, int32_t x, int32_t y, Fn& fn) const {
+    void looked_up_straight(int axis, int d, int32_t x, int32_t y, Fn& fn, int32_t diagonals = 0,
+                            int32_t straights = 0) const {
         const int32_t v = table_->at(x * cols_ + y, JumpTable::straight(axis, d));
         const int32_t reach = v > 0 ? v : -v;
         const int32_t to_goal = axis == 1 ? (gx_ == x ? (gy_ - y) * d : 0) : (gy_ == y ? (gx_ - x) * d : 0);
         const int32_t k = to_goal > 0 && to_goal <= reach ? to_goal : v;
-        if (k > 0) emit(axis == 0 ? x + d * k : x, axis == 1 ? y + d * k : y, 0, k, fn);
+        if (k > 0) emit(axis == 0 ? x + d * k : x, axis == 1 ? y + d * k : y, diagonals, straights + k, fn);
     }
     // A diagonal jump in (dx, dy), or with dy = 0 a jump along axis 0 on 4
-    // neighbours, from the table: it stops where the table says, or sooner
-    // on the goal's row or column when the goal lies ahead (a cell from
-    // which a straight jump may reach it).
+    // neighbours, by the table, with the scanned jump's successors: from
+    // each cell at which the table says it stops (and from the one on the
+    // goal's row or column, when the goal lies ahead) the straight jumps are
+    // looked up and their jump points made successors; it ends at the goal,
+    // at a cell with a forced neighbour (a node of its own), or at a blocked
+    // cell. Along axis 0 the first such cell is the successor (see column).
     template <class Fn>
     void looked_up_run(int dx, int dy, int32_t x, int32_t y, Fn& fn) const {
         const int dir = dy != 0 ? JumpTable::diagonal(dx, dy) : JumpTable::straight(0, dx);
-        const int32_t v = table_->at(x * cols_ + y, dir);
-        const int32_t reach = v > 0 ? v : -v;
-        const int32_t ax = (gx_ - x) * dx, ay = dy != 0 ? (gy_ - y) * dy : ax;
-        const int32_t meet = ax < ay ? ax : ay;
-        const int32_t k = meet > 0 && meet <= reach && (v <= 0 || meet < v) ? meet : v;
-        if (k > 0) emit(x + dx * k, y + dy * k, dy != 0 ? k : 0, dy != 0 ? 0 : k, fn);
+        for (int32_t k = 0;;) {
+            const int32_t v = table_->at(x * cols_ + y, dir);
+            const int32_t reach = v > 0 ? v : -v;
+            const int32_t ax = (gx_ - x) * dx, ay = dy != 0 ? (gy_ - y) * dy : ax;
+            const int32_t meet = ax < ay ? ax : ay;
+            const int32_t step = meet > 0 && meet <= reach && (v <= 0 || meet < v) ? meet : v;
+            if (step <= 0) return;
+            x += dx * step;
+            y += dy * step;
+            k += step;
+            if (Conn == 4) return emit(x, y, 0, k, fn);
+            if (x == gx_ && y == gy_) return emit(x, y, k, 0, fn);
+            if (Squeeze && ((!free(x - dx, y) && free(x - dx, y + dy)) || (!free(x, y - dy) && free(x + dx, y - dy))))
+                return emit(x, y, k, 0, fn);
+            looked_up_straight(0, dx, x, y, fn, k, 0);
+            looked_up_straight(1, dy, x, y, fn, k, 0);
+        }
     }
 
     const JumpGrid* jg_;
