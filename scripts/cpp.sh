@@ -16,11 +16,13 @@ rm -rf build/cpp build/cpp-asan build/cpp-example "$PREFIX"
 "$CMAKE" --build build/cpp -j 2
 build/cpp/test_core
 build/cpp/test_hardening
+build/cpp/test_jumps
 # The same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 "$CMAKE" -S . -B build/cpp-asan -DGRIDSEARCH_BUILD_TESTS=ON -DGRIDSEARCH_SANITIZE=ON
 "$CMAKE" --build build/cpp-asan -j 2
 ASAN_OPTIONS=detect_leaks=1 build/cpp-asan/test_core
 ASAN_OPTIONS=detect_leaks=1 build/cpp-asan/test_hardening
+ASAN_OPTIONS=detect_leaks=1 build/cpp-asan/test_jumps
 "$CMAKE" --install build/cpp --prefix "$PREFIX"
 "$CMAKE" -S examples/cpp -B build/cpp-example -DCMAKE_PREFIX_PATH="$PREFIX"
 "$CMAKE" --build build/cpp-example

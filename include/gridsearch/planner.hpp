@@ -415,9 +415,10 @@ private:
             const auto key = [keys](const At& a, const auto& h) { return keys != nullptr ? keys[a.i] : h(a); };
             auto run = [&](auto* cells_tag) {
                 using Cells = std::remove_pointer_t<decltype(cells_tag)>;
-                Search<Dim, Cells, Moves> search(view(), count_, start, goal, moves, stop, &ws.cells);
+                Search<Dim, Cells, Moves, ExpansionOrder> search(view(), count_, start, goal, moves, stop, &ws.cells,
+                                                                 ExpansionOrder{o.order});
                 const FocalEnd end = incremental_focal(search, term, key, o.w, o.max_expansions, ws.radix, ws.wait,
-                                                       ws.focal, o.order);
+                                                       ws.focal);
                 PlanResult<Dim> r;
                 static_cast<Result<Dim>&>(r) = search.finish(end == FocalEnd::found, ws.radix, o.visited);
                 r.status = end == FocalEnd::found ? Status::found

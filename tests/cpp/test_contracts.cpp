@@ -11,10 +11,22 @@ static_assert(!c::open_list<gs::Heap<gs::FocalNode, gs::SinksByKey>>);  // FOCAL
 static_assert(c::moves<2, gs::FixedMoves<2>> && c::moves<3, gs::FixedMoves<3>>);
 static_assert(c::moves<2, gs::CostMoves<2, gs::MeanSteps, 8>> && c::moves<3, gs::CostMoves<3, gs::EnterSteps, 0>>);
 static_assert(!c::moves<2, gs::UnitSteps>);
+// Jumps are successors given the parent; without the parent they are not moves.
+static_assert(c::moves<2, gs::JumpMoves<8, false>> && c::moves<2, gs::JumpMoves<4, false, true>>);
+static_assert(c::takes_parent<gs::JumpMoves<8, true>> && !c::takes_parent<gs::FixedMoves<2>>);
+struct ParentlessJumps {
+    static constexpr bool with_parent = true;
+    template <class Fn>
+    void operator()(const gs::GridView<2>&, const gs::At&, Fn&&) const {}
+    bool admit(double) { return true; }
+};
+static_assert(!c::moves<2, ParentlessJumps>);
 static_assert(c::cells<2, gs::FlatCells<2>> && c::cells<2, gs::FlatCells<2, true>> && c::cells<3, gs::TiledCells<3>>);
 static_assert(!c::cells<2, gs::FlatStore>);
+static_assert(c::cells<2, gs::Saturating<gs::FlatCells<2, true>>> && c::cells<2, gs::Saturating<gs::TiledCells<2>>>);
 static_assert(c::term<gs::MapTerm> && c::term<gs::planning::GoalTerm<2, 8>> && c::term<gs::planning::GoalSetTerm<3, 0>>);
 static_assert(!c::term<gs::NoMoreGoals>);
 static_assert(c::limit<gs::NoLimit> && c::limit<gs::ExpansionLimit> && !c::limit<gs::MapTerm>);
+static_assert(c::listener<gs::NoListener> && c::listener<gs::ExpansionOrder> && !c::listener<gs::NoLimit>);
 
 int main() { return 0; }

@@ -114,6 +114,7 @@ static void huge_costs_and_limits() {
     for (int y = 0; y < 6; ++y) walled[3 * 6 + y] = gs::INF;
     const gs::Grid<2> g(gs::MapRef{walled.data(), {6, 6}});
     gs::AstarOptions a;
+    a.algorithm = gs::Algorithm::astar;  // counts A*'s expansions
     gs::FocalOptions f;
     for (int64_t limit : {18, 17}) {
         a.max_expansions = f.max_expansions = limit;

@@ -28,11 +28,11 @@ enum class FocalEnd { found, exhausted, limit };
 // is a radix heap (its keys never fall below its least); WAIT a binary heap:
 // its least key is read while it stays above the bound, and a radix heap
 // would raise later, smaller keys to it. FOCAL is a binary heap.
-// `limit`: expansions allowed (-1: no limit). `order`: when not null, the
-// expanded cells' indices in order.
+// `limit`: expansions allowed (-1: no limit). The search's listener hears
+// of each expansion.
 template <class Search, class Term, class Key, class Open, class Wait, class Focal>
 FocalEnd incremental_focal(Search& search, const Term& term, const Key& key, double w, int64_t limit,
-                           Open& open, Wait& wait, Focal& focal, std::vector<int32_t>* order) {
+                           Open& open, Wait& wait, Focal& focal) {
     open.clear();
     wait.clear();
     focal.clear();
@@ -68,7 +68,6 @@ FocalEnd incremental_focal(Search& search, const Term& term, const Key& key, dou
             c = search.at(t.cell);
         } while (!search.live(c, t));
         if (limit >= 0 && search.expansions() >= limit) return FocalEnd::limit;
-        if (order != nullptr) order->push_back(c.i);
         if (search.expand(c)) return FocalEnd::found;
         search.relax(c, t.g, [&](const Node& n, const At& a, double g) {
             const double f = g + term(a);

@@ -16,6 +16,8 @@
 //                       size(); at(k) (every entry, for finish).
 //   Term (estimate)     operator()(at) -> double, the part of f added to g.
 //   Limit               reached(expansions) -> bool, asked before each pop.
+//   Listener            expanded(at) as a cell is expanded; generated(at, g)
+//                       as an entry is pushed for a cell reached with cost g.
 #pragma once
 
 #include <cstddef>
@@ -92,6 +94,12 @@ struct is_limit : std::false_type {};
 template <class L>
 struct is_limit<L, std::void_t<decltype(bool(std::declval<const L&>().reached(int32_t(0))))>> : std::true_type {};
 
+template <class, class = void>
+struct is_listener : std::false_type {};
+template <class L>
+struct is_listener<L, std::void_t<decltype(std::declval<const L&>().expanded(At{})),
+                                  decltype(std::declval<const L&>().generated(At{}, 0.0))>> : std::true_type {};
+
 }  // namespace detail
 
 template <class Open>
@@ -107,5 +115,7 @@ template <class Term>
 inline constexpr bool term = detail::is_term<Term>::value;
 template <class Limit>
 inline constexpr bool limit = detail::is_limit<Limit>::value;
+template <class Listener>
+inline constexpr bool listener = detail::is_listener<Listener>::value;
 
 }  // namespace gridsearch::contracts

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "../memory/cells.hpp"
 #include "../base/grid.hpp"
@@ -31,21 +32,39 @@ struct FixedMoves {
     static constexpr bool admit(double) { return true; }
 };
 
+// Events of a search for whoever wants them: expanded(cell) as each cell is
+// expanded, generated(cell, g) as an entry is pushed for it. The default
+// listens to nothing and compiles away.
+struct NoListener {
+    static constexpr void expanded(const At&) {}
+    static constexpr void generated(const At&, double) {}
+};
+
+// The cells in the order they were expanded, into *out when out is set.
+struct ExpansionOrder {
+    std::vector<int32_t>* out = nullptr;
+    void expanded(const At& c) const {
+        if (out != nullptr) out->push_back(c.i);
+    }
+    static constexpr void generated(const At&, double) {}
+};
+
 // Moves: a policy with operator()(grid, cell, fn), or with
 // operator()(grid, cell, parent, fn) when it declares with_parent, calling
 // fn(nx, ny, nz, n, step) for each successor in its order, and admit(g),
 // false for a tentative cost the search must not record.
-template <int Dim, class Cells, class Moves = FixedMoves<Dim>>
+template <int Dim, class Cells, class Moves = FixedMoves<Dim>, class Listener = NoListener>
 class Search {
     static_assert(contracts::cells<Dim, Cells>, "Cells must meet the per-cell state contract (engine/contracts.hpp)");
     static_assert(contracts::moves<Dim, Moves>, "Moves must meet the successor contract (engine/contracts.hpp)");
+    static_assert(contracts::listener<Listener>, "Listener must meet the listener contract (engine/contracts.hpp)");
 
 public:
     using Ref = typename Cells::Ref;
 
     // `kept`: per-cell arrays kept by a workspace (for Cells that use them).
     Search(const GridView<Dim>& grid, int32_t count, const Cell& start, const Cell& goal, const Moves& moves,
-           const StopCheck& stop, FlatStore* kept = nullptr)
+           const StopCheck& stop, FlatStore* kept = nullptr, const Listener& listener = {})
         : grid_(grid),
           cells_(grid_, count, kept),
           start_(start),
@@ -54,7 +73,8 @@ public:
           t_(grid.index(goal.x, goal.y, goal.z)),
           moves_(moves),
           coords_(grid),
-          poll_(stop) {
+          poll_(stop),
+          listener_(listener) {
         start_stamp_ = cells_.reach(at_start(), 0.0, -1);
     }
 
@@ -85,6 +105,7 @@ public:
 
     // Closes and counts the cell of a live entry; true when it is the goal.
     bool expand(Ref r, const At& c) {
+        listener_.expanded(c);
         cells_.close(r, c);
         poll_.at(static_cast<uint32_t>(++expansions_));
         return c.i == t_;
@@ -108,6 +129,7 @@ public:
             const double tentative = gc + step;
             if (reached(st) && !(cells_.g(r) > tentative)) return;
             if (!moves_.admit(tentative)) return;
+            listener_.generated(a, tentative);
             push(Node{n, cells_.reach(r, a, tentative, c.i)}, a, tentative);
         };
         if constexpr (contracts::takes_parent<Moves>)
@@ -169,6 +191,7 @@ private:
     Coordinates<Dim> coords_;
     int32_t expansions_ = 0;
     StopPoll poll_;
+    Listener listener_;
 };
 
 }  // namespace gridsearch
