@@ -28,5 +28,7 @@ static_assert(c::term<gs::MapTerm> && c::term<gs::planning::GoalTerm<2, 8>> && c
 static_assert(!c::term<gs::NoMoreGoals>);
 static_assert(c::limit<gs::NoLimit> && c::limit<gs::ExpansionLimit> && !c::limit<gs::MapTerm>);
 static_assert(c::listener<gs::NoListener> && c::listener<gs::ExpansionOrder> && !c::listener<gs::NoLimit>);
+static_assert(c::state_space<2, gs::CellSpace<2>> && c::state_space<3, gs::CellSpace<3>>);
+static_assert(!c::state_space<2, gs::Coordinates<2>>);  // numbers to cells, but not back
 
 int main() { return 0; }

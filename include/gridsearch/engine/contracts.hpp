@@ -16,6 +16,8 @@
 //                       size(); at(k) (every entry, for finish).
 //   Term (estimate)     operator()(at) -> double, the part of f added to g.
 //   Limit               reached(expansions) -> bool, asked before each pop.
+//   Space (states)      index(cell) -> int32; at(index) -> At; path(start,
+//                       goal, parent_of) -> the path of a result.
 //   Listener            expanded(at) as a cell is expanded; generated(at, g)
 //                       as an entry is pushed for a cell reached with cost g.
 #pragma once
@@ -37,6 +39,10 @@ namespace detail {
 // A callable that takes a move's fields, for probing a Moves policy.
 struct MoveSink {
     void operator()(int32_t, int32_t, int32_t, int32_t, double) const {}
+};
+// What a state space's path reads: the parent of a state.
+struct ParentProbe {
+    int32_t operator()(int32_t) const { return -1; }
 };
 // What Cells::finish reads of an open list: its entries.
 struct OpenProbe {
@@ -94,6 +100,15 @@ struct is_limit : std::false_type {};
 template <class L>
 struct is_limit<L, std::void_t<decltype(bool(std::declval<const L&>().reached(int32_t(0))))>> : std::true_type {};
 
+template <int Dim, class, class = void>
+struct is_space : std::false_type {};
+template <int Dim, class S>
+struct is_space<Dim, S,
+                std::void_t<decltype(int32_t(std::declval<const S&>().index(Cell{}))),
+                            decltype(At(std::declval<const S&>().at(int32_t(0)))),
+                            decltype(std::declval<const S&>().path(int32_t(0), int32_t(0), ParentProbe{}))>>
+    : std::true_type {};
+
 template <class, class = void>
 struct is_listener : std::false_type {};
 template <class L>
@@ -117,5 +132,7 @@ template <class Limit>
 inline constexpr bool limit = detail::is_limit<Limit>::value;
 template <class Listener>
 inline constexpr bool listener = detail::is_listener<Listener>::value;
+template <int Dim, class Space>
+inline constexpr bool state_space = detail::is_space<Dim, Space>::value;
 
 }  // namespace gridsearch::contracts

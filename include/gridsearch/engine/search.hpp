@@ -12,6 +12,7 @@
 #include "../domain/neighbors.hpp"
 #include "contracts.hpp"
 #include "nodes.hpp"
+#include "state_space.hpp"
 #include "../base/result.hpp"
 #include "../base/stop.hpp"
 
@@ -53,11 +54,14 @@ struct ExpansionOrder {
 // operator()(grid, cell, parent, fn) when it declares with_parent, calling
 // fn(nx, ny, nz, n, step) for each successor in its order, and admit(g),
 // false for a tentative cost the search must not record.
-template <int Dim, class Cells, class Moves = FixedMoves<Dim>, class Listener = NoListener>
+// Space: the states and their numbering (engine/state_space.hpp).
+template <int Dim, class Cells, class Moves = FixedMoves<Dim>, class Listener = NoListener,
+          class Space = CellSpace<Dim>>
 class Search {
     static_assert(contracts::cells<Dim, Cells>, "Cells must meet the per-cell state contract (engine/contracts.hpp)");
     static_assert(contracts::moves<Dim, Moves>, "Moves must meet the successor contract (engine/contracts.hpp)");
     static_assert(contracts::listener<Listener>, "Listener must meet the listener contract (engine/contracts.hpp)");
+    static_assert(contracts::state_space<Dim, Space>, "Space must meet the state space contract (engine/contracts.hpp)");
 
 public:
     using Ref = typename Cells::Ref;
@@ -69,10 +73,10 @@ public:
           cells_(grid_, count, kept),
           start_(start),
           goal_(goal),
-          s_(grid.index(start.x, start.y, start.z)),
-          t_(grid.index(goal.x, goal.y, goal.z)),
+          space_(grid),
+          s_(space_.index(start)),
+          t_(space_.index(goal)),
           moves_(moves),
-          coords_(grid),
           poll_(stop),
           listener_(listener) {
         start_stamp_ = cells_.reach(at_start(), 0.0, -1);
@@ -85,7 +89,7 @@ public:
     Node start_entry() const { return {s_, start_stamp_}; }
 
     // The coordinates of a linear cell index.
-    At at(int32_t i) const { return coords_(i); }
+    At at(int32_t i) const { return space_.at(i); }
     // The cell of a record (open or FOCAL entry).
     template <class E>
     At at(const E& e) const {
@@ -171,7 +175,7 @@ public:
         Result<Dim> r;
         r.shape = shape_of(grid_);
         if (found) {
-            r.path = build_path(grid_, s_, t_, [&](int32_t i) { return cells_.parent(at(i)); });
+            r.path = space_.path(s_, t_, [&](int32_t i) { return cells_.parent(at(i)); });
             r.cost = cells_.g({t_, goal_.x, goal_.y, goal_.z});
         }
         r.expansions = expansions_;
@@ -184,11 +188,11 @@ private:
     Cells cells_;
     Cell start_;
     Cell goal_;
+    Space space_;
     int32_t s_;
     int32_t t_;
     Moves moves_;
     uint32_t start_stamp_ = 0;
-    Coordinates<Dim> coords_;
     int32_t expansions_ = 0;
     StopPoll poll_;
     Listener listener_;
