@@ -16,12 +16,33 @@ sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
 from helpers import interrupt_child, planner_child  # noqa: E402
 
 CASES = [
-    ("Grid.astar", "planner.astar((0, 0), (5998, 0))"),
+    ("Grid.astar (A*)", "planner.astar((0, 0), (5998, 0), algorithm='astar')"),
     ("Grid.focal", "planner.focal((0, 0), (5998, 0), 1.5)"),
     ("Grid.distance_field_batch, 8 fields", "planner.distance_field_batch([(0, 0)] * 8, threads=2)"),
     ("Grid.astar_batch, 1024 rows, threads=1024", "planner.astar_batch(np.array([[0, 0, 1000, 0]] * 1024), threads=1024)"),
     ("Grid.descend, 18M cells", "planner.descend(planner.distance_field((5998, 0), reverse=True), (0, 0))"),
 ]
+
+
+# Jump point search on a pillar field (a blocked cell every third row and
+# column, 4500 x 4500) whose far corner is walled in.
+JUMPS = [
+    ("Grid.astar (jump point search)", "planner.astar((1, 1), (4499, 4499), algorithm='jps')"),
+    ("Grid.astar (precomputed jumps)", "tabled.astar((1, 1), (4499, 4499), algorithm='jps')"),
+]
+PILLARS = """
+import signal, time, numpy as np, gridsearch
+from test_jps import pillars
+signal.signal(signal.SIGINT, signal.default_int_handler)
+planner = gridsearch.Grid(pillars(4500))
+tabled = gridsearch.Grid(pillars(4500), precompute_jumps=True)
+print("ready", flush=True)
+try:
+    {call}
+    print("finished", flush=True)
+except KeyboardInterrupt:
+    print("interrupted", repr(time.monotonic()), flush=True)
+"""
 
 
 def main() -> None:
@@ -33,6 +54,12 @@ def main() -> None:
     for name, call in CASES:
         code = planner_child(call, "1")
         times = [interrupt_child(code)[1] * 1e3 for _ in range(args.tries)]
+        print(f"| {name} | {min(times):.1f} | {max(times):.1f} |", flush=True)
+    print()
+    print("| call (4500 x 4500 pillar field) | best ms | worst ms |")
+    print("|---|---:|---:|")
+    for name, call in JUMPS:
+        times = [interrupt_child(PILLARS.format(call=call))[1] * 1e3 for _ in range(args.tries)]
         print(f"| {name} | {min(times):.1f} | {max(times):.1f} |", flush=True)
 
 

@@ -30,5 +30,6 @@ static_assert(c::limit<gs::NoLimit> && c::limit<gs::ExpansionLimit> && !c::limit
 static_assert(c::listener<gs::NoListener> && c::listener<gs::ExpansionOrder> && !c::listener<gs::NoLimit>);
 static_assert(c::state_space<2, gs::CellSpace<2>> && c::state_space<3, gs::CellSpace<3>>);
 static_assert(!c::state_space<2, gs::Coordinates<2>>);  // numbers to cells, but not back
+static_assert(c::relax<gs::StepRelax> && !c::relax<gs::NoListener>);
 
 int main() { return 0; }

@@ -16,6 +16,8 @@
 //                       size(); at(k) (every entry, for finish).
 //   Term (estimate)     operator()(at) -> double, the part of f added to g.
 //   Limit               reached(expansions) -> bool, asked before each pop.
+//   Relax               operator()(search, at, g, next, step) -> {g, parent}:
+//                       the cost and parent a successor would take.
 //   Space (states)      index(cell) -> int32; at(index) -> At; path(start,
 //                       goal, parent_of) -> the path of a result.
 //   Listener            expanded(at) as a cell is expanded; generated(at, g)
@@ -109,6 +111,16 @@ struct is_space<Dim, S,
                             decltype(std::declval<const S&>().path(int32_t(0), int32_t(0), ParentProbe{}))>>
     : std::true_type {};
 
+// A search as a relaxation sees it (it may read nothing of it).
+struct SearchProbe {};
+
+template <class, class = void>
+struct is_relax : std::false_type {};
+template <class R>
+struct is_relax<R, std::void_t<decltype(double(std::declval<const R&>()(SearchProbe{}, At{}, 0.0, At{}, 0.0).g)),
+                               decltype(int32_t(std::declval<const R&>()(SearchProbe{}, At{}, 0.0, At{}, 0.0).parent))>>
+    : std::true_type {};
+
 template <class, class = void>
 struct is_listener : std::false_type {};
 template <class L>
@@ -134,5 +146,7 @@ template <class Listener>
 inline constexpr bool listener = detail::is_listener<Listener>::value;
 template <int Dim, class Space>
 inline constexpr bool state_space = detail::is_space<Dim, Space>::value;
+template <class Relax>
+inline constexpr bool relax = detail::is_relax<Relax>::value;
 
 }  // namespace gridsearch::contracts

@@ -50,18 +50,34 @@ struct ExpansionOrder {
     static constexpr void generated(const At&, double) {}
 };
 
+// How a successor's cost and parent are set, given the expanded cell c
+// (reached with cost gc), the successor n and the step's cost: through c,
+// the step added. (Any-angle search would try c's parent instead.)
+struct Relaxed {
+    double g;
+    int32_t parent;
+};
+struct StepRelax {
+    template <class S>
+    constexpr Relaxed operator()(const S&, const At& c, double gc, const At&, double step) const {
+        return {gc + step, c.i};
+    }
+};
+
 // Moves: a policy with operator()(grid, cell, fn), or with
 // operator()(grid, cell, parent, fn) when it declares with_parent, calling
 // fn(nx, ny, nz, n, step) for each successor in its order, and admit(g),
 // false for a tentative cost the search must not record.
-// Space: the states and their numbering (engine/state_space.hpp).
+// Space: the states and their numbering (engine/state_space.hpp). Relax:
+// how a successor's cost and parent are set (StepRelax).
 template <int Dim, class Cells, class Moves = FixedMoves<Dim>, class Listener = NoListener,
-          class Space = CellSpace<Dim>>
+          class Space = CellSpace<Dim>, class Relax = StepRelax>
 class Search {
     static_assert(contracts::cells<Dim, Cells>, "Cells must meet the per-cell state contract (engine/contracts.hpp)");
     static_assert(contracts::moves<Dim, Moves>, "Moves must meet the successor contract (engine/contracts.hpp)");
     static_assert(contracts::listener<Listener>, "Listener must meet the listener contract (engine/contracts.hpp)");
     static_assert(contracts::state_space<Dim, Space>, "Space must meet the state space contract (engine/contracts.hpp)");
+    static_assert(contracts::relax<Relax>, "Relax must meet the relaxation contract (engine/contracts.hpp)");
 
 public:
     using Ref = typename Cells::Ref;
@@ -130,11 +146,12 @@ public:
             const Ref r = cells_.ref(a);
             const uint8_t st = cells_.state(r);
             if (st & CLOSED) return;
-            const double tentative = gc + step;
+            const Relaxed via = relax_(*this, c, gc, a, step);
+            const double tentative = via.g;
             if (reached(st) && !(cells_.g(r) > tentative)) return;
             if (!moves_.admit(tentative)) return;
             listener_.generated(a, tentative);
-            push(Node{n, cells_.reach(r, a, tentative, c.i)}, a, tentative);
+            push(Node{n, cells_.reach(r, a, tentative, via.parent)}, a, tentative);
         };
         if constexpr (contracts::takes_parent<Moves>)
             moves_(grid_, c, cells_.parent(c), each);
@@ -196,6 +213,7 @@ private:
     int32_t expansions_ = 0;
     StopPoll poll_;
     Listener listener_;
+    Relax relax_;
 };
 
 }  // namespace gridsearch
