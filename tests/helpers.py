@@ -106,14 +106,16 @@ def serpentine(n: int) -> np.ndarray:
     return grid
 
 
-def planner_child(long_call: str, next_call: str) -> str:
+def planner_child(long_call: str, next_call: str, setup: str = "planner = gridsearch.Grid(serpentine(6000))") -> str:
     """A child script for interrupt_child: `long_call` on a Grid `planner` of a
-    6000 x 6000 serpentine, then prints "next" and the value of `next_call`."""
+    6000 x 6000 serpentine (or whatever `setup` makes), then prints "next"
+    and the value of `next_call`."""
     return f"""
 import signal, time, numpy as np, gridsearch
 from helpers import serpentine
+from test_jps import pillars
 signal.signal(signal.SIGINT, signal.default_int_handler)
-planner = gridsearch.Grid(serpentine(6000))
+{setup}
 print("ready", flush=True)
 try:
     {long_call}

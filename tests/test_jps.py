@@ -12,7 +12,7 @@ import numpy as np
 import pytest
 
 import gridsearch
-from helpers import check_stop, loop_turns_during
+from helpers import check_stop, loop_turns_during, planner_child
 from oracle import check_path, move_graph, oracle
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -219,23 +219,9 @@ def test_the_lock_is_released_during_a_search():
     assert loop_turns_during(lambda: grid.astar((1, 1), (1499, 1499), algorithm="jps")) > 10000
 
 
-PILLARS = """
-import signal, time, numpy as np, gridsearch
-from test_jps import pillars
-signal.signal(signal.SIGINT, signal.default_int_handler)
-n = 4500
-planner = gridsearch.Grid(pillars(n))
-print("ready", flush=True)
-try:
-    {call}
-    print("finished", flush=True)
-except KeyboardInterrupt:
-    print("interrupted", repr(time.monotonic()), flush=True)
-print("next", planner.astar((1, 1), (1, 5), algorithm="jps").cost, flush=True)
-"""
-
-
 @pytest.mark.parametrize("call", ['planner.astar((1, 1), (n - 1, n - 1), algorithm="jps")',
                                   'planner.astar_batch([[1, 1, n - 1, n - 1]] * 8, algorithm="jps", threads=2)'])
 def test_ctrl_c_stops_jump_point_search(call):
-    check_stop(PILLARS.format(call=call), "next 4.0")
+    code = planner_child(call, 'planner.astar((1, 1), (1, 5), algorithm="jps").cost',
+                         "n = 4500; planner = gridsearch.Grid(pillars(n))")
+    check_stop(code, "next 4.0")
