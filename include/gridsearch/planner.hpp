@@ -38,9 +38,7 @@
 #include "base/plan_result.hpp"
 #include "base/result.hpp"
 #include "base/stop.hpp"
-#include "domain/bit_rows.hpp"
 #include "domain/cell_map.hpp"
-#include "domain/jump_table.hpp"
 #include "domain/cost_moves.hpp"
 #include "domain/grid_data.hpp"
 #include "domain/grid_options.hpp"
@@ -362,12 +360,10 @@ private:
                                                                  &ws.cells, ExpansionOrder{o.order});
                 const FocalEnd end = incremental_focal(search, term, key, o.w, o.max_expansions, ws.radix, ws.wait,
                                                        ws.focal);
-                PlanResult<Dim> r;
-                static_cast<Result<Dim>&>(r) = search.finish(end == FocalEnd::found, ws.radix, o.visited);
-                r.status = end == FocalEnd::found ? Status::found
-                           : end == FocalEnd::limit ? Status::max_expansions
-                                                    : Status::no_path;
-                return r;
+                const Status status = end == FocalEnd::found   ? Status::found
+                                      : end == FocalEnd::limit ? Status::max_expansions
+                                                               : Status::no_path;
+                return planned(search.finish(end == FocalEnd::found, ws.radix, o.visited), status);
             };
             return dispatch::storage<Dim>(data_.count(), run);
         });
@@ -414,10 +410,7 @@ private:
     // The result of a query that needs no search: an end blocked ("no_path"),
     // or, with both ends walkable, a negative cost limit ("max_cost").
     PlanResult<Dim> unsearched(bool ends_free, bool visited) const {
-        PlanResult<Dim> r;
-        static_cast<Result<Dim>&>(r) = blocked_result(data_.layout(), visited);
-        r.status = ends_free ? Status::max_cost : Status::no_path;
-        return r;
+        return planned(blocked_result(data_.layout(), visited), ends_free ? Status::max_cost : Status::no_path);
     }
 
     // astar after its checks.
@@ -499,14 +492,8 @@ private:
                          const AlsoGoal& also_goal) const {
         Search<Dim, Cells, Moves> search(data_.view(), data_.count(), start, goal, moves, stop, &ws.cells);
         const RunEnd end = best_first(search, open, term, also_goal, ExpansionLimit{o.max_expansions});
-        Status status = end == RunEnd::found ? Status::found
-                        : end == RunEnd::limit ? Status::max_expansions
-                                               : Status::no_path;
-        if (status == Status::no_path && search.moves().pruned) status = Status::max_cost;
-        PlanResult<Dim> r;
-        static_cast<Result<Dim>&>(r) = search.finish(status == Status::found, open, o.visited);
-        r.status = status;
-        return r;
+        const Status status = status_of(end, search.moves().pruned);
+        return planned(search.finish(status == Status::found, open, o.visited), status);
     }
 
     GridData<Dim> data_;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "../base/plan_result.hpp"
 #include "../engine/contracts.hpp"
 
 namespace gridsearch {
@@ -22,6 +23,14 @@ struct ExpansionLimit {
     int64_t most;  // -1: no limit
     bool reached(int32_t expansions) const { return most >= 0 && expansions >= most; }
 };
+
+// A planner search's status from how its run ended; `pruned`: a cost limit
+// refused a move, so a run that found nothing was stopped by the limit.
+inline Status status_of(RunEnd end, bool pruned) {
+    if (end == RunEnd::found) return Status::found;
+    if (end == RunEnd::limit) return Status::max_expansions;
+    return pruned ? Status::max_cost : Status::no_path;
+}
 
 // No goal but the search's own.
 struct NoMoreGoals {

@@ -35,11 +35,8 @@ PlanResult<2> jump_search(const GridView<2>& view, int32_t count, const JumpGrid
     Search<2, Saturating<Cells>, Moves> search(view, count, start, goal, moves, stop, &ws.cells);
     const planning::GoalTerm<2, Conn> term{Conn, uniform, goal, cost};
     const RunEnd end = best_first(search, ws.radix, term, NoMoreGoals{}, ExpansionLimit{o.max_expansions});
-    Status status = end == RunEnd::found ? Status::found : end == RunEnd::limit ? Status::max_expansions : Status::no_path;
-    if (status == Status::no_path && search.moves().pruned) status = Status::max_cost;
-    PlanResult<2> r;
-    static_cast<Result<2>&>(r) = search.finish(status == Status::found, ws.radix, o.visited);
-    r.status = status;
+    const Status status = status_of(end, search.moves().pruned);
+    PlanResult<2> r = planned(search.finish(status == Status::found, ws.radix, o.visited), status);
     if (status == Status::found) {
         r.path = fill_jumps(r.path, Conn);
         double g = 0.0;

@@ -2,6 +2,8 @@
 // every search, and how it ended.
 #pragma once
 
+#include <utility>
+
 #include "result.hpp"
 
 namespace gridsearch {
@@ -22,5 +24,14 @@ template <int Dim>
 struct PlanResult : Result<Dim> {
     Status status = Status::no_path;
 };
+
+// A search's result with how it ended.
+template <int Dim>
+PlanResult<Dim> planned(Result<Dim>&& result, Status status) {
+    PlanResult<Dim> r;
+    static_cast<Result<Dim>&>(r) = std::move(result);
+    r.status = status;
+    return r;
+}
 
 }  // namespace gridsearch
