@@ -70,6 +70,19 @@ def count(value: Any, name: str) -> int:
     return min(n, 2**62)
 
 
+def time_step(value: Any, name: str) -> int:
+    """A time step: an integer from 0 to 2**31 - 2."""
+    if isinstance(value, (bool, np.bool_)):
+        raise TypeError(f"{name} must be an integer, got {_what(value)}")
+    try:
+        n = operator.index(value)
+    except TypeError:
+        raise TypeError(f"{name} must be an integer, got {_what(value)}") from None
+    if not 0 <= n < CELL_LIMIT:
+        raise ValueError(f"{name} must be >= 0 and < {CELL_LIMIT}, got {n}")
+    return n
+
+
 def _sequence(value: Any, name: str, what: str) -> None:
     """Refuses what is no ordered sequence of coordinates (a string, a dict, a set, a scalar)."""
     if isinstance(value, (str, bytes, dict, set, frozenset)) or not hasattr(value, "__len__"):

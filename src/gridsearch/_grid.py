@@ -10,9 +10,11 @@ import numpy as np
 import numpy.typing as npt
 
 from . import _args, _planner
+from ._reservations import ReservationTable
 
 COST_MODELS = ("enter", "mean")
 ALGORITHMS = ("auto", "astar", "jps")
+TIMED_ALGORITHMS = ("sipp", "astar")
 _DEFAULT_ASTAR = (1.0, None, math.inf, -1, False, 0)
 STATUSES = ("found", "no_path", "max_cost", "max_expansions")
 
@@ -208,6 +210,40 @@ class Grid:
         args = self._astar_options(w, heuristic, max_cost, max_expansions, visited, algorithm)
         rows = self._native.astar_batch(queries, *args[:4], threads, *args[4:])
         return [PathResult(*r) for r in rows]
+
+    def space_time_astar(self, start: Any, goal: Any, *, constraints: ReservationTable | None = None,
+                         start_time: int = 0, max_time: int | None = None, algorithm: str = "sipp",
+                         max_expansions: int | None = None) -> PathResult:
+        """The earliest plan in space and time from start to goal around a
+        reservation table: at each time step the agent moves to a walkable
+        4-neighbour or waits; it may not be where `constraints` forbids, and
+        it is at the goal from a time on which it can stay there for ever.
+        For a 2D grid with connectivity=4 whose walkable cells all cost the
+        same (time steps are the costs).
+
+        path[k] is the cell at time start_time + k, the last one the goal;
+        cost is len(path) - 1, the time the agent takes. max_time: the latest
+        time step of the arrival; a search it stops says "max_cost".
+        algorithm: "sipp" (safe interval path planning: one state per cell
+        and safe interval) or "astar" (A* over (time, cell)); both give the
+        same earliest arrival. expansions counts the states expanded.
+        """
+        if self.ndim != 2:
+            raise ValueError(f"space_time_astar plans on 2D grids, this one is {self.ndim}D")
+        s = _args.cell(start, "start", self._shape)
+        t = _args.cell(goal, "goal", self._shape)
+        if constraints is not None:
+            if not isinstance(constraints, ReservationTable):
+                raise TypeError(f"constraints must be a ReservationTable or None, got {type(constraints).__name__}")
+            if constraints.shape != self._shape:
+                raise ValueError(f"constraints are for a grid of shape {constraints.shape}, this one has {self._shape}")
+        start_time = _args.time_step(start_time, "start_time")
+        last = -1 if max_time is None else _args.time_step(max_time, "max_time")
+        algorithm_index = _args.choice(algorithm, "algorithm", TIMED_ALGORITHMS)
+        limit = _args.count(max_expansions, "max_expansions")
+        table = None if constraints is None else constraints._native
+        assert isinstance(self._native, _planner.Grid2D)
+        return PathResult(*self._native.space_time(s, t, table, start_time, last, algorithm_index, limit))
 
     def focal(self, start: Any, goal: Any, w: float, *, key: npt.ArrayLike | None = None,
               max_expansions: int | None = None, visited: bool = False) -> PathResult:

@@ -8,6 +8,9 @@
 //                       the policy declares `with_parent = true`,
 //                       operator()(grid, at, parent, fn), given the linear
 //                       index `at` was reached from (-1 at the start);
+//                       or, when it declares `with_cost = true`,
+//                       operator()(grid, at, g, fn), given the cost `at`
+//                       was reached with (an arrival time in space and time);
 //                       admit(g): false for a tentative cost not to record.
 //   Cells (state)       ref(at) -> Ref; state(Ref) -> uint8_t; g(Ref);
 //                       reach(Ref, at, g, parent) -> stamp; close(Ref, at);
@@ -66,14 +69,29 @@ struct declares_parent : std::false_type {};
 template <class M>
 struct declares_parent<M, std::void_t<decltype(M::with_parent)>> : std::bool_constant<M::with_parent> {};
 
-template <int Dim, class M, bool Parent = declares_parent<M>::value, class = void>
+template <class, class = void>
+struct declares_cost : std::false_type {};
+template <class M>
+struct declares_cost<M, std::void_t<decltype(M::with_cost)>> : std::bool_constant<M::with_cost> {};
+
+// What a Moves policy's call takes besides the grid and the cell: 0 nothing,
+// 1 the parent, 2 the cost.
+template <class M>
+inline constexpr int extra_argument = declares_parent<M>::value ? 1 : declares_cost<M>::value ? 2 : 0;
+
+template <int Dim, class M, int Extra = extra_argument<M>, class = void>
 struct is_moves : std::false_type {};
 template <int Dim, class M>
-struct is_moves<Dim, M, false,
+struct is_moves<Dim, M, 0,
                 std::void_t<decltype(std::declval<const M&>()(std::declval<const GridView<Dim>&>(), At{}, MoveSink{})),
                             decltype(bool(std::declval<M&>().admit(0.0)))>> : std::true_type {};
 template <int Dim, class M>
-struct is_moves<Dim, M, true,
+struct is_moves<Dim, M, 2,
+                std::void_t<decltype(std::declval<const M&>()(std::declval<const GridView<Dim>&>(), At{}, 0.0,
+                                                              MoveSink{})),
+                            decltype(bool(std::declval<M&>().admit(0.0)))>> : std::true_type {};
+template <int Dim, class M>
+struct is_moves<Dim, M, 1,
                 std::void_t<decltype(std::declval<const M&>()(std::declval<const GridView<Dim>&>(), At{}, int32_t(0),
                                                               MoveSink{})),
                             decltype(bool(std::declval<M&>().admit(0.0)))>> : std::true_type {};
@@ -136,6 +154,9 @@ inline constexpr bool moves = detail::is_moves<Dim, Moves>::value;
 // Whether a Moves policy is given the parent of the cell it expands.
 template <class Moves>
 inline constexpr bool takes_parent = detail::declares_parent<Moves>::value;
+// Whether a Moves policy is given the cost the cell it expands was reached with.
+template <class Moves>
+inline constexpr bool takes_cost = detail::extra_argument<Moves> == 2;
 template <int Dim, class Cells>
 inline constexpr bool cells = detail::is_cells<Dim, Cells>::value;
 template <class Term>

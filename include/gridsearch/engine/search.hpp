@@ -85,11 +85,15 @@ public:
     // `kept`: per-cell arrays kept by a workspace (for Cells that use them).
     Search(const GridView<Dim>& grid, int32_t count, const Cell& start, const Cell& goal, const Moves& moves,
            const StopCheck& stop, FlatStore* kept = nullptr, const Listener& listener = {})
+        : Search(grid, count, start, goal, moves, stop, kept, listener, Space(grid)) {}
+    // With a state space that needs more than the grid to be built.
+    Search(const GridView<Dim>& grid, int32_t count, const Cell& start, const Cell& goal, const Moves& moves,
+           const StopCheck& stop, FlatStore* kept, const Listener& listener, const Space& space)
         : grid_(grid),
           cells_(grid_, count, kept),
           start_(start),
           goal_(goal),
-          space_(grid),
+          space_(space),
           s_(space_.index(start)),
           t_(space_.index(goal)),
           moves_(moves),
@@ -138,7 +142,8 @@ public:
     // Tries the moves of the expanded cell c, reached with cost gc, in table
     // order. A neighbour that is walkable, open and strictly cheaper through c
     // takes c as its parent; push(entry, cell, g) then files its new entry.
-    // Successors that depend on how c was reached (jumps) are given its parent.
+    // Successors that depend on how c was reached are given its parent
+    // (jumps) or its cost (an arrival time).
     template <class Push>
     void relax(const At& c, double gc, Push&& push) {
         const auto each = [&](int32_t nx, int32_t ny, int32_t nz, int32_t n, double step) {
@@ -155,6 +160,8 @@ public:
         };
         if constexpr (contracts::takes_parent<Moves>)
             moves_(grid_, c, cells_.parent(c), each);
+        else if constexpr (contracts::takes_cost<Moves>)
+            moves_(grid_, c, gc, each);
         else
             moves_(grid_, c, each);
     }

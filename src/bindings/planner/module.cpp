@@ -26,4 +26,5 @@ PYBIND11_MODULE(_planner, m) {
     gridsearch::binding::define_astar(c2, c3);
     gridsearch::binding::define_focal(c2, c3);
     gridsearch::binding::define_fields(c2, c3);
+    gridsearch::binding::define_space_time(m, c2);
 }

@@ -237,5 +237,7 @@ using NativeClass = py::class_<NativeGrid<Dim>>;
 void define_astar(NativeClass<2>& c2, NativeClass<3>& c3);
 void define_focal(NativeClass<2>& c2, NativeClass<3>& c3);
 void define_fields(NativeClass<2>& c2, NativeClass<3>& c3);
+// Reservation tables and searches in space and time (2D only).
+void define_space_time(py::module_& m, NativeClass<2>& c2);
 
 }  // namespace gridsearch::binding

@@ -1,0 +1,50 @@
+// The graph multi-agent planning moves on: the walkable cells of a 2D grid,
+// numbered by linear index, each linked to its walkable 4-neighbours. A time
+// step moves an agent along one link or keeps it where it is.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "../domain/grid_data.hpp"
+
+namespace gridsearch::mapf {
+
+class Graph {
+public:
+    Graph(const uint8_t* free, int32_t rows, int32_t cols) : free_(free), rows_(rows), cols_(cols) {}
+    explicit Graph(const GridData<2>& g) : Graph(g.free_cells(), g.layout().rows, g.layout().cols) {}
+
+    int32_t rows() const { return rows_; }
+    int32_t cols() const { return cols_; }
+    int32_t cells() const { return rows_ * cols_; }
+    bool free(int32_t i) const { return free_[i] != 0; }
+    int32_t index(int32_t r, int32_t c) const { return r * cols_ + c; }
+    int32_t row(int32_t i) const { return i / cols_; }
+    int32_t col(int32_t i) const { return i % cols_; }
+
+    // The walkable 4-neighbours of i in the fixed order up, left, right, down
+    // (ascending index); returns how many were written.
+    int neighbors(int32_t i, std::array<int32_t, 4>& out) const {
+        const int32_t r = i / cols_, c = i - (i / cols_) * cols_;
+        int k = 0;
+        if (r > 0 && free_[i - cols_]) out[k++] = i - cols_;
+        if (c > 0 && free_[i - 1]) out[k++] = i - 1;
+        if (c + 1 < cols_ && free_[i + 1]) out[k++] = i + 1;
+        if (r + 1 < rows_ && free_[i + cols_]) out[k++] = i + cols_;
+        return k;
+    }
+    // Whether a and b are 4-neighbours (both inside the grid).
+    bool adjacent(int32_t a, int32_t b) const {
+        const int32_t d = a > b ? a - b : b - a;
+        if (d == cols_) return true;
+        return d == 1 && (a > b ? a : b) % cols_ != 0;
+    }
+
+private:
+    const uint8_t* free_;
+    int32_t rows_, cols_;
+};
+
+}  // namespace gridsearch::mapf
