@@ -8,27 +8,22 @@ from pathlib import Path
 
 import numpy as np
 
-FREE_CHARS = frozenset(".GS")
+ROOT = Path(__file__).resolve().parent.parent
+
+def _io():
+    """The package's map reader, loaded from the source tree by file (it needs
+    NumPy only), so that benchmarks run against any build of the package."""
+    import importlib.util
+
+    spec = importlib.util.spec_from_file_location("_gridsearch_io", ROOT / "src" / "gridsearch" / "io.py")
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
 
 
 def read_map(path: str | Path) -> np.ndarray:
-    """Read a map in the usual text format (header, then 'map', then rows).
-
-    '.', 'G' and 'S' are free; every other character is blocked.
-    Returns a bool array of shape (height, width), True where walkable.
-    """
-    lines = Path(path).read_text().splitlines()
-    try:
-        body = next(i for i, line in enumerate(lines) if line.strip() == "map")
-        header = dict(line.split(None, 1) for line in lines[:body] if line.strip())
-        height, width = int(header["height"]), int(header["width"])
-    except (StopIteration, KeyError, ValueError):
-        raise ValueError(f"{path}: not a map file (needs 'height', 'width' and 'map' lines)") from None
-    rows = lines[body + 1 : body + 1 + height]
-    grid = np.zeros((height, width), dtype=bool)
-    for r, row in enumerate(rows):
-        grid[r, : len(row)] = [c in FREE_CHARS for c in row[:width]]
-    return grid
+    """A map file's walkable cells as a bool array (height, width)."""
+    return _io().read_map(path)
 
 
 def rooms_map(size: int = 512, room: int = 64, obstacles: float = 0.12, seed: int = 1) -> np.ndarray:

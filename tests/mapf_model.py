@@ -152,3 +152,53 @@ def sum_of_costs(paths, goals) -> int:
             k -= 1
         total += k
     return total
+
+
+def joint_optimum(grid, starts, goals):
+    """The least sum of costs by Dijkstra over the joint space: (every
+    agent's cell, which agents have finished). A finished agent stays at its
+    goal for ever and costs nothing more; each other agent costs 1 a step.
+    None when there is no plan. For a few agents on small grids."""
+    import heapq
+    import itertools
+
+    grid = np.asarray(grid, bool)
+    n = len(starts)
+    starts = tuple(tuple(int(v) for v in c) for c in starts)
+    goals = tuple(tuple(int(v) for v in c) for c in goals)
+
+    def moves(c):
+        for dr, dc in STEPS:
+            m = (c[0] + dr, c[1] + dc)
+            if 0 <= m[0] < grid.shape[0] and 0 <= m[1] < grid.shape[1] and grid[m]:
+                yield m
+
+    start = (starts, (False,) * n)
+    best = {start: 0}
+    heap = [(0, start)]
+    while heap:
+        cost, (cells, done) = heapq.heappop(heap)
+        if best.get((cells, done), None) != cost:
+            continue
+        if all(done):
+            return cost
+        # Finishing an agent at its goal is free.
+        for a in range(n):
+            if not done[a] and cells[a] == goals[a]:
+                state = (cells, done[:a] + (True,) + done[a + 1:])
+                if best.get(state, 1 << 60) > cost:
+                    best[state] = cost
+                    heapq.heappush(heap, (cost, state))
+        options = [[cells[a]] if done[a] else list(moves(cells[a])) for a in range(n)]
+        step = sum(1 for a in range(n) if not done[a])
+        for nxt in itertools.product(*options):
+            if len(set(nxt)) < n:
+                continue
+            if any(nxt[a] == cells[b] and nxt[b] == cells[a] for a in range(n) for b in range(a + 1, n)
+                   if cells[a] != cells[b]):
+                continue
+            state = (tuple(nxt), done)
+            if best.get(state, 1 << 60) > cost + step:
+                best[state] = cost + step
+                heapq.heappush(heap, (cost + step, state))
+    return None

@@ -126,6 +126,7 @@ class Grid:
         self._native = native(array, int(connectivity), corner_cutting, cost_model, use_uniform_step_cost,
                               precompute_jumps)
         self._shape: tuple[int, ...] = tuple(self._native.shape)
+        self._walkable: npt.NDArray[np.bool_] | None = None
         self._connectivity = int(connectivity)
         self._corner_cutting = corner_cutting
         self._cost_model = cost_model
@@ -154,6 +155,14 @@ class Grid:
     @property
     def use_uniform_step_cost(self) -> bool:
         return self._uniform
+
+    @property
+    def walkable(self) -> npt.NDArray[np.bool_]:
+        """The bool map of walkable cells (a read-only array of the grid's shape)."""
+        if self._walkable is None:
+            self._walkable = self._native.walkable()
+            self._walkable.flags.writeable = False
+        return self._walkable
 
     @property
     def min_cost(self) -> float:

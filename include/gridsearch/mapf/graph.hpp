@@ -26,7 +26,8 @@ public:
 
     // The walkable 4-neighbours of i in the fixed order up, left, right, down
     // (ascending index); returns how many were written.
-    int neighbors(int32_t i, std::array<int32_t, 4>& out) const {
+    int neighbors(int32_t i, std::array<int32_t, 4>& out) const { return neighbors(i, out.data()); }
+    int neighbors(int32_t i, int32_t* out) const {
         const int32_t r = i / cols_, c = i - (i / cols_) * cols_;
         int k = 0;
         if (r > 0 && free_[i - cols_]) out[k++] = i - cols_;

@@ -59,12 +59,36 @@ public:
         }
         last_ = std::max(last_, t);
     }
+    // The opposites: a constraint that is not held is ignored.
+    void allow_cell(int32_t cell, int32_t t) {
+        const auto it = vertex_.find(cell);
+        if (it != vertex_.end() && erase(it->second, t) && it->second.empty()) {
+            vertex_.erase(it);
+            flags_[static_cast<std::size_t>(cell)] &= static_cast<uint8_t>(~VERTEX);
+        }
+    }
+    void allow_move(int32_t from, int32_t to, int32_t t) {
+        const auto it = move_.find(key(from, to));
+        if (it != move_.end() && erase(it->second, t) && it->second.empty()) move_.erase(it);
+    }
+    void unreserve(int32_t cell) {
+        if (reserved_.erase(cell) != 0) {
+            --count_;
+            flags_[static_cast<std::size_t>(cell)] &= static_cast<uint8_t>(~RESERVED);
+        }
+    }
+
+    // A plan of cells from time t0: each cell at its time, the move back
+    // along each step (so that nobody swaps with it), the last cell from
+    // its time on; and the opposite.
+    void reserve_path(const std::vector<int32_t>& path, int32_t t0) { mark_path(path, t0, true); }
+    void release_path(const std::vector<int32_t>& path, int32_t t0) { mark_path(path, t0, false); }
+
     void clear() {
         std::fill(flags_.begin(), flags_.end(), uint8_t(0));
         vertex_.clear();
         move_.clear();
         reserved_.clear();
-        named_.clear();
         count_ = 0;
         last_ = -1;
     }
@@ -100,17 +124,14 @@ public:
     }
     // Whether any constraint names `cell` (as a cell: forbidden or reserved).
     bool constrained(int32_t cell) const { return (flags_[static_cast<std::size_t>(cell)] & (VERTEX | RESERVED)) != 0; }
-    // The cells that are forbidden at some time or reserved, in the order
-    // they were first named.
-    const std::vector<int32_t>& constrained_cells() const { return named_; }
     // The sorted times at which `cell` is forbidden.
     const std::vector<int32_t>& forbidden(int32_t cell) const {
         static const std::vector<int32_t> none;
         if ((flags_[static_cast<std::size_t>(cell)] & VERTEX) == 0) return none;
         return vertex_.find(cell)->second;
     }
-    // The latest time step any constraint names (-1 when there is none):
-    // after it, nothing changes.
+    // At least the latest time step any constraint names (-1 when there
+    // has been none): after it, nothing changes.
     int32_t last_change() const { return last_; }
 
     // The safe intervals of `cell`: the maximal runs of time steps at which
@@ -140,9 +161,22 @@ private:
                                         std::to_string(cells()) + " cells");
         if (t < 0 || t == NEVER) throw std::invalid_argument("time step " + std::to_string(t) + " is out of range");
     }
-    void name(int32_t cell, uint8_t flag) {
-        if ((flags_[static_cast<std::size_t>(cell)] & (VERTEX | RESERVED)) == 0) named_.push_back(cell);
-        flags_[static_cast<std::size_t>(cell)] |= flag;
+    void name(int32_t cell, uint8_t flag) { flags_[static_cast<std::size_t>(cell)] |= flag; }
+    void mark_path(const std::vector<int32_t>& path, int32_t t0, bool on) {
+        for (std::size_t k = 0; k < path.size(); ++k) {
+            const int32_t t = t0 + static_cast<int32_t>(k);
+            on ? forbid_cell(path[k], t) : allow_cell(path[k], t);
+            if (k > 0 && path[k] != path[k - 1])
+                on ? forbid_move(path[k], path[k - 1], t - 1) : allow_move(path[k], path[k - 1], t - 1);
+        }
+        if (!path.empty()) on ? reserve_from(path.back(), t0 + static_cast<int32_t>(path.size()) - 1) : unreserve(path.back());
+    }
+    bool erase(std::vector<int32_t>& v, int32_t t) {
+        const auto p = std::lower_bound(v.begin(), v.end(), t);
+        if (p == v.end() || *p != t) return false;
+        v.erase(p);
+        --count_;
+        return true;
     }
     // Sorted insertion; false when t was there already.
     bool insert(std::vector<int32_t>& v, int32_t t) {
@@ -157,7 +191,6 @@ private:
     std::unordered_map<int32_t, std::vector<int32_t>> vertex_;
     std::unordered_map<int64_t, std::vector<int32_t>> move_;
     std::unordered_map<int32_t, int32_t> reserved_;
-    std::vector<int32_t> named_;
     int64_t count_ = 0;
     int32_t last_ = -1;
 };

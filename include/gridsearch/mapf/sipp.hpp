@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <stdexcept>
 #include <unordered_map>
 #include <vector>
@@ -28,24 +29,36 @@ namespace gridsearch::mapf {
 
 // The safe intervals of a grid under a table, as states. A cell's first
 // interval is numbered by the cell's index; the others of a constrained cell
-// follow the grid's cells. At{i, row, col, k} for the k-th interval.
+// follow the grid's cells, numbered as the search first meets the cell (its
+// intervals are listed then, so a search pays only for the cells it
+// reaches). At{i, row, col, k} for the k-th interval. Copies share the
+// lists, as the search and its successor policy both hold one.
 class IntervalSpace {
+    struct List {
+        int32_t begin, n, extra;  // intervals ivs[begin, begin + n); states of k >= 1 from cells + extra
+    };
+    struct Owner {
+        int32_t cell, k;
+    };
+    struct Lists {
+        std::vector<Interval> ivs;
+        std::unordered_map<int32_t, List> of;
+        std::vector<Owner> owner;
+    };
+
 public:
-    IntervalSpace(const Graph& g, const ReservationTable& table) : graph_(g) {
-        for (int32_t c : table.constrained_cells()) {
-            const int32_t begin = static_cast<int32_t>(ivs_.size());
-            table.safe_intervals(c, [&](const Interval& iv) { ivs_.push_back(iv); });
-            const int32_t n = static_cast<int32_t>(ivs_.size()) - begin;
-            lists_.emplace(c, List{begin, n, static_cast<int32_t>(owner_.size())});
-            for (int32_t k = 1; k < n; ++k) owner_.push_back({c, k});
-        }
-        if (int64_t(g.cells()) + int64_t(owner_.size()) > MAX_CELLS)
-            throw std::length_error("too many safe intervals for 32-bit state numbers");
+    IntervalSpace(const Graph& g, const ReservationTable& table)
+        : graph_(g), table_(&table), lists_(std::make_shared<Lists>()) {
+        if (int64_t(g.cells()) + table.size() > MAX_CELLS)
+            throw std::length_error("too many constraints for 32-bit state numbers");
     }
 
-    int32_t count() const { return graph_.cells() + static_cast<int32_t>(owner_.size()); }
+    // At least the number of states (a cell's intervals exceed one by at
+    // most its forbidden times).
+    int32_t count() const { return static_cast<int32_t>(graph_.cells() + table_->size()); }
 
-    // fn(state, interval) for each safe interval of `cell`, in time order.
+    // fn(state, interval) for each safe interval of `cell`, in time order,
+    // while fn returns true.
     template <class Fn>
     void each_interval(int32_t cell, Fn&& fn) const {
         const List* l = list(cell);
@@ -54,7 +67,7 @@ public:
             return;
         }
         for (int32_t k = 0; k < l->n; ++k)
-            if (!fn(state(cell, *l, k), ivs_[static_cast<std::size_t>(l->begin + k)])) return;
+            if (!fn(state(cell, *l, k), lists_->ivs[static_cast<std::size_t>(l->begin + k)])) return;
     }
     // The state of `cell` whose interval holds time t (-1: none).
     int32_t state_at(int32_t cell, int32_t t) const {
@@ -76,14 +89,13 @@ public:
     }
 
     int32_t cell_of(int32_t state) const {
-        return state < graph_.cells() ? state : owner_[static_cast<std::size_t>(state - graph_.cells())].cell;
+        return state < graph_.cells() ? state : lists_->owner[static_cast<std::size_t>(state - graph_.cells())].cell;
     }
     Interval interval(int32_t state) const {
         const int32_t c = cell_of(state);
         const List* l = list(c);
         if (l == nullptr) return {0, NEVER};
-        const int32_t k = state < graph_.cells() ? 0 : owner_[static_cast<std::size_t>(state - graph_.cells())].k;
-        return ivs_[static_cast<std::size_t>(l->begin + k)];
+        return lists_->ivs[static_cast<std::size_t>(l->begin + k_of(state))];
     }
 
     // The state space contract: (row, col, k) <-> state.
@@ -94,8 +106,7 @@ public:
     }
     At at(int32_t i) const {
         const int32_t c = cell_of(i);
-        const int32_t k = i < graph_.cells() ? 0 : owner_[static_cast<std::size_t>(i - graph_.cells())].k;
-        return {i, graph_.row(c), graph_.col(c), k};
+        return {i, graph_.row(c), graph_.col(c), k_of(i)};
     }
     template <class ParentOf>
     std::vector<std::array<int32_t, 2>> path(int32_t start, int32_t goal, ParentOf&& parent_of) const {
@@ -110,25 +121,28 @@ public:
     }
 
 private:
-    struct List {
-        int32_t begin, n, extra;  // intervals ivs_[begin, begin + n); states of k >= 1 from cells + extra
-    };
-    struct Owner {
-        int32_t cell, k;
-    };
+    int32_t k_of(int32_t state) const {
+        return state < graph_.cells() ? 0 : lists_->owner[static_cast<std::size_t>(state - graph_.cells())].k;
+    }
     const List* list(int32_t cell) const {
-        if (lists_.empty()) return nullptr;
-        const auto it = lists_.find(cell);
-        return it == lists_.end() ? nullptr : &it->second;
+        if (!table_->constrained(cell)) return nullptr;
+        Lists& ls = *lists_;
+        const auto it = ls.of.find(cell);
+        if (it != ls.of.end()) return &it->second;
+        const int32_t begin = static_cast<int32_t>(ls.ivs.size());
+        table_->safe_intervals(cell, [&](const Interval& iv) { ls.ivs.push_back(iv); });
+        const int32_t n = static_cast<int32_t>(ls.ivs.size()) - begin;
+        const List l{begin, n, static_cast<int32_t>(ls.owner.size())};
+        for (int32_t k = 1; k < n; ++k) ls.owner.push_back({cell, k});
+        return &ls.of.emplace(cell, l).first->second;
     }
     int32_t state(int32_t cell, const List& l, int32_t k) const {
         return k == 0 ? cell : graph_.cells() + l.extra + k - 1;
     }
 
     Graph graph_;
-    std::vector<Interval> ivs_;
-    std::unordered_map<int32_t, List> lists_;
-    std::vector<Owner> owner_;
+    const ReservationTable* table_;
+    std::shared_ptr<Lists> lists_;
 };
 
 // Successors of a safe-interval state reached at relative time g.

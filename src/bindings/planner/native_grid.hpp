@@ -239,5 +239,7 @@ void define_focal(NativeClass<2>& c2, NativeClass<3>& c3);
 void define_fields(NativeClass<2>& c2, NativeClass<3>& c3);
 // Reservation tables and searches in space and time (2D only).
 void define_space_time(py::module_& m, NativeClass<2>& c2);
+// Multi-agent solvers (module functions on a 2D grid).
+void define_mapf(py::module_& m);
 
 }  // namespace gridsearch::binding

@@ -36,15 +36,8 @@ void define_space_time(py::module_& m, NativeClass<2>& c2) {
                     if (c[k] < 0 || c[k] >= r.table.cells()) throw py::value_error("path cell outside the table");
                 if (n == 0) return;
                 if (int64_t(t0) + n >= mapf::NEVER) throw py::value_error("path runs past the last time step");
-                r.change([&](mapf::ReservationTable& tb) {
-                    for (py::ssize_t k = 0; k < n; ++k) {
-                        const int32_t t = t0 + static_cast<int32_t>(k);
-                        tb.forbid_cell(static_cast<int32_t>(c[k]), t);
-                        if (k > 0 && c[k] != c[k - 1])
-                            tb.forbid_move(static_cast<int32_t>(c[k]), static_cast<int32_t>(c[k - 1]), t - 1);
-                    }
-                    tb.reserve_from(static_cast<int32_t>(c[n - 1]), t0 + static_cast<int32_t>(n - 1));
-                });
+                const std::vector<int32_t> path(c, c + n);
+                r.change([&](mapf::ReservationTable& tb) { tb.reserve_path(path, t0); });
             },
             "cells"_a, "t0"_a)
         .def("clear", [](R& r) { r.change([](auto& tb) { tb.clear(); }); });
