@@ -40,7 +40,10 @@ def check_solution(cells, starts, goals, sol):
     assert sol.sum_of_costs == sum_of_costs(sol.paths, goals)
     d = distances(cells)
     flat = lambda p: np.ravel_multi_index(tuple(np.asarray(p).T), cells.shape)  # noqa: E731
-    assert sol.lower_bound == int(d[flat(starts), flat(goals)].sum()) <= sol.sum_of_costs
+    distance_sum = int(d[flat(starts), flat(goals)].sum())
+    # The search-based solvers may report a higher (still valid) bound.
+    assert distance_sum <= sol.lower_bound <= sol.sum_of_costs
+    assert sol.algorithm in ("ecbs", "cbs") or sol.lower_bound == distance_sum
     assert mapf.validate(gridsearch.Grid(cells, connectivity=4), starts, goals, sol.paths) == []
 
 
@@ -84,6 +87,39 @@ def test_random_instances_give_valid_plans(algorithm):
             assert algorithm == "lacam" and len(s) <= 3 and joint_optimum(cells, s, g) is None
             continue
         check_solution(cells, s, g, sol)
+
+
+def test_cbs_is_optimal_and_ecbs_within_its_bound():
+    # Optimum by Dijkstra over the joint space of a few agents on small grids.
+    rng = np.random.default_rng(8)
+    checked = 0
+    for trial in range(60):
+        shape = (int(rng.integers(2, 6)), int(rng.integers(3, 6)))
+        cells, s, g = random_instance(rng, shape, 0.2, int(rng.integers(2, 4)))
+        best = joint_optimum(cells, s, g)
+        grid = gridsearch.Grid(cells, connectivity=4)
+        cbs = mapf.solve(grid, s, g, algorithm="cbs", time_limit=5)
+        if best is None:
+            assert cbs.status in ("timeout", "unsolvable")
+            continue
+        checked += 1
+        check_solution(cells, s, g, cbs)
+        assert cbs.sum_of_costs == best == cbs.lower_bound, trial
+        for w in (1.1, 1.5, 3.0):
+            ecbs = mapf.solve(grid, s, g, algorithm="ecbs", suboptimality=w, time_limit=5)
+            check_solution(cells, s, g, ecbs)
+            assert ecbs.lower_bound <= best <= ecbs.sum_of_costs <= w * ecbs.lower_bound, (trial, w)
+    assert checked > 40
+
+
+@needs_benchmark
+def test_ecbs_on_the_benchmark_scenario():
+    cells = io.read_map(MAP)
+    scen = io.read_scenario(SCEN, 60)
+    sol = mapf.solve(gridsearch.Grid(cells, connectivity=4), scen.starts, scen.goals, algorithm="ecbs",
+                     suboptimality=1.1, time_limit=60)
+    check_solution(cells, scen.starts, scen.goals, sol)
+    assert sol.algorithm == "ecbs" and sol.sum_of_costs <= 1.1 * sol.lower_bound
 
 
 def test_dense_and_narrow_instances():
@@ -201,8 +237,10 @@ def test_bad_input_names_the_agent_and_argument():
         mapf.solve(gridsearch.Grid(np.ones((3, 3), bool)), [(0, 0)], [(0, 1)])
     with pytest.raises(ValueError, match="algorithm"):
         mapf.solve(grid, [(0, 0)], [(0, 1)], algorithm="astar")
-    with pytest.raises(ValueError, match="suboptimality"):
+    with pytest.raises(ValueError, match="suboptimality applies"):
         mapf.solve(grid, [(0, 0)], [(0, 1)], suboptimality=1.5)
+    with pytest.raises(ValueError, match="suboptimality must be"):
+        mapf.solve(grid, [(0, 0)], [(0, 1)], algorithm="ecbs", suboptimality=0.9)
     with pytest.raises(ValueError, match="time_limit"):
         mapf.solve(grid, [(0, 0)], [(0, 1)], time_limit=-1)
     with pytest.raises(TypeError, match="seed"):

@@ -27,7 +27,7 @@ from ._reservations import ReservationTable
 
 __all__ = ["Fault", "ReservationTable", "SOLVERS", "Solution", "solve", "validate"]
 
-SOLVERS = ("lacam", "pibt")
+SOLVERS = ("lacam", "pibt", "ecbs", "cbs")
 STATUSES = ("solved", "timeout", "unsolvable")
 
 
@@ -92,9 +92,13 @@ def solve(grid: Grid, starts: npt.ArrayLike, goals: npt.ArrayLike, *, algorithm:
     walkable cells all cost the same.
 
     algorithm: "lacam" (LaCAM* with PIBT: a first plan fast, then better
-    ones until time_limit; complete) or "pibt" (PIBT alone: one plan, no
+    ones until time_limit; complete), "pibt" (PIBT alone: one plan, no
     search, for very many agents; it may run until the time limit without
-    one). time_limit: seconds, the whole call included. seed: the random
+    one), "ecbs" (bounded-suboptimal conflict-based search: a sum of costs
+    at most `suboptimality` (default 1.2) x the optimum, and a lower_bound
+    that the sum of costs is within that factor of) or "cbs" (conflict-based
+    search: the least sum of costs; for tens of agents). time_limit:
+    seconds, the whole call included. seed: the random
     choices; the same seed gives the same first plan, and the same result
     when max_iterations (improvement steps after the first plan) ends the
     call before time_limit. threads: today every solver runs on one native
@@ -103,8 +107,14 @@ def solve(grid: Grid, starts: npt.ArrayLike, goals: npt.ArrayLike, *, algorithm:
     """
     grid = _grid(grid)
     index = _args.choice(algorithm, "algorithm", SOLVERS)
-    if suboptimality is not None:
-        raise ValueError(f"suboptimality applies to bounded-suboptimal solvers; {algorithm!r} takes none")
+    if algorithm == "ecbs":
+        w = 1.2 if suboptimality is None else _args.real(suboptimality, "suboptimality")
+        if not 1.0 <= w < math.inf:
+            raise ValueError(f"suboptimality must be >= 1 and finite, got {w}")
+    elif suboptimality is not None:
+        raise ValueError(f"suboptimality applies to \"ecbs\"; {algorithm!r} takes none")
+    else:
+        w = 1.0
     limit = _args.real(time_limit, "time_limit")
     if not limit >= 0.0:
         raise ValueError(f"time_limit must be >= 0 seconds, got {limit}")
@@ -126,7 +136,7 @@ def solve(grid: Grid, starts: npt.ArrayLike, goals: npt.ArrayLike, *, algorithm:
     native = grid._native
     assert isinstance(native, _planner.Grid2D)
     out = _planner.mapf_solve(native, s, t, index, min(limit, 1e300) if math.isfinite(limit) else 1e300,
-                              seed_value, iterations)
+                              seed_value, iterations, w)
     return Solution(*out)
 
 

@@ -17,6 +17,7 @@
 
 #include "../memory/heap.hpp"
 #include "../engine/nodes.hpp"
+#include "best_first.hpp"
 
 namespace gridsearch {
 
@@ -29,10 +30,10 @@ enum class FocalEnd { found, exhausted, limit };
 // its least key is read while it stays above the bound, and a radix heap
 // would raise later, smaller keys to it. FOCAL is a binary heap.
 // `limit`: expansions allowed (-1: no limit). The search's listener hears
-// of each expansion.
-template <class Search, class Term, class Key, class Open, class Wait, class Focal>
+// of each expansion. also_goal(index): more goals (see Search::step).
+template <class Search, class Term, class Key, class Open, class Wait, class Focal, class AlsoGoal = NoMoreGoals>
 FocalEnd incremental_focal(Search& search, const Term& term, const Key& key, double w, int64_t limit,
-                           Open& open, Wait& wait, Focal& focal) {
+                           Open& open, Wait& wait, Focal& focal, const AlsoGoal& also_goal = {}) {
     open.clear();
     wait.clear();
     focal.clear();
@@ -69,6 +70,10 @@ FocalEnd incremental_focal(Search& search, const Term& term, const Key& key, dou
         } while (!search.live(c, t));
         if (limit >= 0 && search.expansions() >= limit) return FocalEnd::limit;
         if (search.expand(c)) return FocalEnd::found;
+        if (also_goal(c.i)) {
+            search.adopt_goal(c);
+            return FocalEnd::found;
+        }
         search.relax(c, t.g, [&](const Node& n, const At& a, double g) {
             const double f = g + term(a);
             open.push(f, n);

@@ -180,12 +180,18 @@ public:
         const double gc = g(r);
         if (expand(r, c)) return true;
         if (also_goal(c.i)) {
-            t_ = c.i;
-            goal_ = {c.x, c.y, c.z};
+            adopt_goal(c);
             return true;
         }
         relax(c, gc, [&](const Node& n, const At& a, double g) { open.push(term(a) + g, n); });
         return false;
+    }
+
+    // An expanded cell that another goal test accepted becomes the goal of
+    // the result.
+    void adopt_goal(const At& c) {
+        t_ = c.i;
+        goal_ = {c.x, c.y, c.z};
     }
 
     int32_t expansions() const { return expansions_; }

@@ -5,6 +5,9 @@
 //          take turns. Complete: "unsolvable" when the search runs out.
 //   pibt   PIBT alone, one time step after the other: one plan, no search;
 //          for very many agents. Not complete.
+//   ecbs   bounded-suboptimal conflict-based search: a plan whose sum of
+//          costs is at most `suboptimality` x the optimum.
+//   cbs    conflict-based search: the least sum of costs. For small instances.
 #pragma once
 
 #include <chrono>
@@ -14,6 +17,7 @@
 #include <vector>
 
 #include "../planner.hpp"
+#include "cbs.hpp"
 #include "lacam.hpp"
 #include "plan.hpp"
 #include "refine.hpp"
@@ -21,10 +25,17 @@
 
 namespace gridsearch::mapf {
 
-enum class Solver { lacam, pibt };
+enum class Solver { lacam, pibt, ecbs, cbs };
 enum class SolveStatus { solved, timeout, unsolvable };
 
-inline const char* solver_name(Solver s) { return s == Solver::lacam ? "lacam" : "pibt"; }
+inline const char* solver_name(Solver s) {
+    switch (s) {
+        case Solver::lacam: return "lacam";
+        case Solver::pibt: return "pibt";
+        case Solver::ecbs: return "ecbs";
+        default: return "cbs";
+    }
+}
 inline const char* solve_status_name(SolveStatus s) {
     return s == SolveStatus::solved ? "solved" : s == SolveStatus::timeout ? "timeout" : "unsolvable";
 }
@@ -33,6 +44,7 @@ struct SolveOptions {
     Solver algorithm = Solver::lacam;
     double time_limit = 10.0;      // seconds
     uint64_t seed = 0;
+    double suboptimality = 1.2;    // w of "ecbs" (>= 1)
     int64_t max_iterations = -1;   // improvement steps after the first plan (-1: until the time limit)
 };
 
@@ -68,6 +80,8 @@ inline Solution solve(const Grid<2>& grid, const std::vector<Cell>& starts, cons
     const auto elapsed = [&] { return std::chrono::duration<double>(clock::now() - began).count(); };
     check_timed_grid(grid.data());
     if (!(o.time_limit >= 0.0)) throw std::invalid_argument("time_limit must be >= 0");
+    if (o.algorithm == Solver::ecbs && !(o.suboptimality >= 1.0 && o.suboptimality < INF))
+        throw std::invalid_argument("suboptimality must be >= 1 and finite");
     if (o.max_iterations < -1) throw std::invalid_argument("max_iterations must be >= 0 or -1 (no limit)");
     const Graph g(grid.data());
     std::vector<int32_t> s, t;
@@ -122,6 +136,16 @@ inline Solution solve(const Grid<2>& grid, const std::vector<Cell>& starts, cons
         }
         out.time_to_first_solution = elapsed();
         return detail::finish(paths_of(steps, in.goals), in, out);
+    }
+
+    if (o.algorithm == Solver::ecbs || o.algorithm == Solver::cbs) {
+        Cbs cbs(in, dist, o.algorithm == Solver::cbs ? 1.0 : o.suboptimality);
+        const Cbs::Step end = cbs.run(out_of_time, interrupted);
+        if (end == Cbs::Step::exhausted) out.status = SolveStatus::unsolvable;
+        if (end != Cbs::Step::solved) return out;
+        out.time_to_first_solution = elapsed();
+        out.lower_bound = std::max(out.lower_bound, cbs.bound());
+        return detail::finish(cbs.plan(), in, out);
     }
 
     Lacam lacam(in, dist, o.seed);

@@ -26,9 +26,11 @@ void define_mapf(py::module_& m) {
     m.def(
         "mapf_solve",
         [](NativeGrid<2>& grid, const IndexArray& starts, const IndexArray& goals, int algorithm, double time_limit,
-           uint64_t seed, int64_t max_iterations) {
+           uint64_t seed, int64_t max_iterations, double suboptimality) {
+            if (algorithm < 0 || algorithm > 3) throw py::value_error("algorithm must be 0 to 3");
             mapf::SolveOptions o;
-            o.algorithm = algorithm == 1 ? mapf::Solver::pibt : mapf::Solver::lacam;
+            o.algorithm = static_cast<mapf::Solver>(algorithm);
+            o.suboptimality = suboptimality;
             o.time_limit = time_limit;
             o.seed = seed;
             o.max_iterations = max_iterations;
@@ -49,7 +51,8 @@ void define_mapf(py::module_& m) {
                                   r.lower_bound, r.time_to_first_solution, mapf::solver_name(r.algorithm),
                                   r.iterations);
         },
-        "grid"_a, "starts"_a, "goals"_a, "algorithm"_a, "time_limit"_a, "seed"_a, "max_iterations"_a);
+        "grid"_a, "starts"_a, "goals"_a, "algorithm"_a, "time_limit"_a, "seed"_a, "max_iterations"_a,
+        "suboptimality"_a);
 }
 
 }  // namespace gridsearch::binding
