@@ -17,13 +17,16 @@ rm -rf build/cpp build/cpp-asan build/cpp-example "$PREFIX"
 build/cpp/test_core
 build/cpp/test_hardening
 build/cpp/test_jumps
+build/cpp/test_mapf
 # The same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 "$CMAKE" -S . -B build/cpp-asan -DGRIDSEARCH_BUILD_TESTS=ON -DGRIDSEARCH_SANITIZE=ON
 "$CMAKE" --build build/cpp-asan -j 2
 ASAN_OPTIONS=detect_leaks=1 build/cpp-asan/test_core
 ASAN_OPTIONS=detect_leaks=1 build/cpp-asan/test_hardening
 ASAN_OPTIONS=detect_leaks=1 build/cpp-asan/test_jumps
+ASAN_OPTIONS=detect_leaks=1 build/cpp-asan/test_mapf
 "$CMAKE" --install build/cpp --prefix "$PREFIX"
 "$CMAKE" -S examples/cpp -B build/cpp-example -DCMAKE_PREFIX_PATH="$PREFIX"
 "$CMAKE" --build build/cpp-example
-.venv/bin/python examples/cpp/compare.py build/cpp-example/route data/maps/den520d.map
+.venv/bin/python examples/cpp/compare.py build/cpp-example/route data/maps/den520d.map \
+    --agents build/cpp-example/agents

@@ -1,6 +1,7 @@
 // Compile-only checks: every policy the searches use meets its contract,
 // and things that are not policies do not.
 #include <gridsearch/gridsearch.hpp>
+#include <gridsearch/mapf.hpp>
 #include <gridsearch/planner.hpp>
 
 namespace gs = gridsearch;
@@ -31,5 +32,18 @@ static_assert(c::listener<gs::NoListener> && c::listener<gs::ExpansionOrder> && 
 static_assert(c::state_space<2, gs::CellSpace<2>> && c::state_space<3, gs::CellSpace<3>>);
 static_assert(!c::state_space<2, gs::Coordinates<2>>);  // numbers to cells, but not back
 static_assert(c::relax<gs::StepRelax> && !c::relax<gs::NoListener>);
+// Space and time: (time, cell) moves on the stacked grid; safe intervals are
+// a state space of their own, whose successors are given the arrival time.
+static_assert(c::moves<3, gs::mapf::TimedMoves> && !c::takes_cost<gs::mapf::TimedMoves>);
+static_assert(c::moves<2, gs::mapf::IntervalMoves> && c::takes_cost<gs::mapf::IntervalMoves>);
+static_assert(!c::takes_parent<gs::mapf::IntervalMoves> && !c::takes_cost<gs::JumpMoves<8, true>>);
+static_assert(c::state_space<2, gs::mapf::IntervalSpace>);
+struct TimelessIntervals {
+    static constexpr bool with_cost = true;
+    template <class Fn>
+    void operator()(const gs::GridView<2>&, const gs::At&, Fn&&) const {}
+    bool admit(double) { return true; }
+};
+static_assert(!c::moves<2, TimelessIntervals>);
 
 int main() { return 0; }

@@ -80,7 +80,9 @@ public:
 
     // A plan of cells from time t0: each cell at its time, the move back
     // along each step (so that nobody swaps with it), the last cell from
-    // its time on; and the opposite.
+    // its time on; and the opposite. The table holds sets: releasing a path
+    // also takes back what another constraint named too (the paths of a
+    // valid plan never share one).
     void reserve_path(const std::vector<int32_t>& path, int32_t t0) { mark_path(path, t0, true); }
     void release_path(const std::vector<int32_t>& path, int32_t t0) { mark_path(path, t0, false); }
 
