@@ -70,5 +70,5 @@ class Grid3D(_Planner): ...
 
 def mapf_solve(
     grid: Grid2D, starts: npt.NDArray[np.int64], goals: npt.NDArray[np.int64], algorithm: int, time_limit: float,
-    seed: int, max_iterations: int, suboptimality: float,
+    seed: int, max_iterations: int, suboptimality: float, threads: int,
 ) -> tuple[npt.NDArray[np.int32], str, int, int, int, float, str, int]: ...

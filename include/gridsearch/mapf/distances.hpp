@@ -6,8 +6,13 @@
 // holding distance + 1, 0 for "not reached yet".
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "../memory/zeroed.hpp"
@@ -67,6 +72,56 @@ public:
         return *tables_[agent];
     }
     std::size_t size() const { return goals_.size(); }
+
+    // Grows every agent's search until it reaches the agent's cell in
+    // `from` (all the way when that is out of reach), on `threads` threads;
+    // what is grown later is grown on demand as before, and the distances
+    // are the same for any number of threads. wait() is asked on this
+    // thread every millisecond or so while they work: true stops them, and
+    // grow_all returns false. An exception from wait() or a worker comes out
+    // once every worker has stopped.
+    template <class Wait>
+    bool grow_all(const std::vector<int32_t>& from, unsigned threads, Wait&& wait) {
+        for (std::size_t a = 0; a < goals_.size(); ++a) of(a);
+        std::atomic<std::size_t> next{0};
+        std::atomic<bool> stop{false};
+        std::atomic<unsigned> running{threads};
+        std::exception_ptr error;
+        std::mutex guard;
+        const auto work = [&] {
+            while (!stop.load()) {
+                const std::size_t a = next.fetch_add(1);
+                if (a >= goals_.size()) break;
+                try {
+                    (*tables_[a])(from[a]);
+                } catch (...) {
+                    std::lock_guard<std::mutex> lock(guard);
+                    if (!error) error = std::current_exception();
+                    stop.store(true);
+                }
+            }
+            running.fetch_sub(1);
+        };
+        std::vector<std::thread> pool;
+        for (unsigned k = 0; k < threads; ++k) pool.emplace_back(work);
+        bool stopped = false;
+        try {
+            while (running.load() > 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                if (!stopped && wait()) {
+                    stopped = true;
+                    stop.store(true);
+                }
+            }
+        } catch (...) {
+            stop.store(true);
+            for (auto& t : pool) t.join();
+            throw;
+        }
+        for (auto& t : pool) t.join();
+        if (error) std::rethrow_exception(error);
+        return !stopped;
+    }
 
 private:
     Graph graph_;

@@ -46,6 +46,10 @@ struct SolveOptions {
     uint64_t seed = 0;
     double suboptimality = 1.2;    // w of "ecbs" (>= 1)
     int64_t max_iterations = -1;   // improvement steps after the first plan (-1: until the time limit)
+    // Threads that grow the agents' distances as far as their starts before
+    // the search (1: all on demand, on the search's thread); the plans do
+    // not depend on it.
+    unsigned threads = 1;
 };
 
 struct Solution {
@@ -96,6 +100,11 @@ inline Solution solve(const Grid<2>& grid, const std::vector<Cell>& starts, cons
     const Instance in(g, s, t);
     DistanceTable dist(g, in.goals);
     Solution out;
+    if (o.threads > 1 && !dist.grow_all(in.starts, o.threads, [&] {
+            if (interrupted && interrupted()) throw Interrupted();
+            return elapsed() >= o.time_limit;
+        }))
+        return out;
     out.algorithm = o.algorithm;
     out.lower_bound = 0;
     for (std::size_t a = 0; a < in.agents(); ++a) {

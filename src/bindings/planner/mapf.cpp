@@ -26,11 +26,12 @@ void define_mapf(py::module_& m) {
     m.def(
         "mapf_solve",
         [](NativeGrid<2>& grid, const IndexArray& starts, const IndexArray& goals, int algorithm, double time_limit,
-           uint64_t seed, int64_t max_iterations, double suboptimality) {
+           uint64_t seed, int64_t max_iterations, double suboptimality, const py::object& threads) {
             if (algorithm < 0 || algorithm > 3) throw py::value_error("algorithm must be 0 to 3");
             mapf::SolveOptions o;
             o.algorithm = static_cast<mapf::Solver>(algorithm);
             o.suboptimality = suboptimality;
+            o.threads = thread_count(threads);
             o.time_limit = time_limit;
             o.seed = seed;
             o.max_iterations = max_iterations;
@@ -52,7 +53,7 @@ void define_mapf(py::module_& m) {
                                   r.iterations);
         },
         "grid"_a, "starts"_a, "goals"_a, "algorithm"_a, "time_limit"_a, "seed"_a, "max_iterations"_a,
-        "suboptimality"_a);
+        "suboptimality"_a, "threads"_a);
 }
 
 }  // namespace gridsearch::binding
