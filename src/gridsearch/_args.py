@@ -70,17 +70,22 @@ def count(value: Any, name: str) -> int:
     return min(n, 2**62)
 
 
-def time_step(value: Any, name: str) -> int:
-    """A time step: an integer from 0 to 2**31 - 2."""
+def integer(value: Any, name: str, low: int, high: int) -> int:
+    """An integer (not a bool) from low to high."""
     if isinstance(value, (bool, np.bool_)):
         raise TypeError(f"{name} must be an integer, got {_what(value)}")
     try:
         n = operator.index(value)
     except TypeError:
         raise TypeError(f"{name} must be an integer, got {_what(value)}") from None
-    if not 0 <= n < CELL_LIMIT:
-        raise ValueError(f"{name} must be >= 0 and < {CELL_LIMIT}, got {n}")
+    if not low <= n <= high:
+        raise ValueError(f"{name} must be >= {low} and <= {high}, got {n}")
     return n
+
+
+def time_step(value: Any, name: str) -> int:
+    """A time step: an integer from 0 to 2**31 - 2."""
+    return integer(value, name, 0, CELL_LIMIT - 1)
 
 
 def _sequence(value: Any, name: str, what: str) -> None:

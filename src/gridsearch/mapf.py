@@ -14,7 +14,6 @@ sum of every agent's shortest distance to its goal.
 from __future__ import annotations
 
 import math
-import operator
 from dataclasses import dataclass, field
 from typing import Any, NamedTuple
 
@@ -122,19 +121,8 @@ def solve(grid: Grid, starts: npt.ArrayLike, goals: npt.ArrayLike, *, algorithm:
     limit = _args.real(time_limit, "time_limit")
     if not limit >= 0.0:
         raise ValueError(f"time_limit must be >= 0 seconds, got {limit}")
-    if isinstance(seed, (bool, np.bool_)):
-        raise TypeError(f"seed must be an integer, got {seed!r}")
-    try:
-        seed_value = operator.index(seed)
-    except TypeError:
-        raise TypeError(f"seed must be an integer, got {type(seed).__name__}") from None
-    if not 0 <= seed_value < 2**64:
-        raise ValueError(f"seed must be >= 0 and < 2**64, got {seed_value}")
-    if threads is not None:
-        if isinstance(threads, (bool, np.bool_)) or not isinstance(threads, (int, np.integer)):
-            raise TypeError(f"threads must be an integer or None, got {type(threads).__name__}")
-        if threads < 1:
-            raise ValueError(f"threads must be at least 1, got {threads}")
+    seed_value = _args.integer(seed, "seed", 0, 2**64 - 1)
+    workers = 1 if threads is None else _args.integer(threads, "threads", 1, 1024)
     iterations = _args.count(max_iterations, "max_iterations")
     s, t = _agents(starts, "starts"), _agents(goals, "goals")
     if len(s) != len(t):
@@ -142,7 +130,7 @@ def solve(grid: Grid, starts: npt.ArrayLike, goals: npt.ArrayLike, *, algorithm:
     native = grid._native
     assert isinstance(native, _planner.Grid2D)
     out = _planner.mapf_solve(native, s, t, index, min(limit, 1e300) if math.isfinite(limit) else 1e300,
-                              seed_value, iterations, w, 1 if threads is None else int(threads))
+                              seed_value, iterations, w, workers)
     return Solution(*out)
 
 

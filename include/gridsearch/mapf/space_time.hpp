@@ -68,55 +68,84 @@ inline int64_t proving_horizon(const Graph& g, const ReservationTable& table, in
     return std::max<int64_t>(table.last_change() + 1, start_time) + walkable - start_time;
 }
 
+// The stacked grid of one search from start_time: layers 0..horizon, and
+// the checks made before any state is searched. `refusal` is found when the
+// search may run, else the status of its result without a search.
+struct Stacked {
+    GridView<3> view;
+    int32_t count = 0, horizon = 0;
+    int32_t stay = 0;  // the first layer at which the agent may stay at the goal
+    bool limited = false;  // the horizon is a limit (max_time or the 32-bit clamp), not a proof
+    Status refusal = Status::found;
+};
+
+inline Stacked stacked(const Graph& g, int32_t s, int32_t goal, const ReservationTable& table, int32_t start_time,
+                       int32_t max_time, Distances& to_goal) {
+    Stacked k;
+    const int32_t cells = g.cells();
+    const int32_t stay = staying_from(table, goal, start_time);
+    int64_t horizon = max_time >= 0 ? int64_t(max_time) - start_time : proving_horizon(g, table, start_time);
+    k.limited = max_time >= 0;
+    // State numbers are 32-bit: at most MAX_CELLS / cells layers.
+    if ((horizon + 1) * cells > MAX_CELLS) {
+        horizon = MAX_CELLS / cells - 1;
+        k.limited = true;
+    }
+    if (!table.cell_free(s, start_time) || to_goal(s) == NEVER || stay == NEVER) {
+        k.refusal = Status::no_path;
+        return k;
+    }
+    if (int64_t(stay) - start_time > horizon) {
+        k.refusal = k.limited ? Status::max_cost : Status::no_path;
+        return k;
+    }
+    k.horizon = static_cast<int32_t>(horizon);
+    k.stay = stay - start_time;
+    k.count = static_cast<int32_t>((horizon + 1) * cells);
+    k.view.rows = k.horizon + 1;
+    k.view.cols = g.rows();
+    k.view.depth = g.cols();
+    k.view.shape[0] = k.view.rows;
+    k.view.shape[1] = g.rows();
+    k.view.shape[2] = g.cols();
+    return k;
+}
+
+// fn(static_cast<Cells*>(nullptr)) with the per-state storage for `count`
+// stacked states: flat, or tiled (only the regions searched cost memory).
+template <class Fn>
+decltype(auto) stacked_storage(int32_t count, Fn&& fn) {
+    if (count >= TILED_FROM) return fn(static_cast<TiledCells<3>*>(nullptr));
+    return fn(static_cast<FlatCells<3>*>(nullptr));
+}
+
 inline PlanResult<2> space_time_astar(const Graph& g, int32_t s, int32_t goal, const ReservationTable& table,
                                       const TimedOptions& o, Distances& to_goal, const StopCheck& stop = {}) {
     const int32_t cells = g.cells();
-    const int32_t stay = staying_from(table, goal, o.start_time);
-    int64_t horizon = o.max_time >= 0 ? int64_t(o.max_time) - o.start_time : proving_horizon(g, table, o.start_time);
-    // State numbers are 32-bit: at most MAX_CELLS / cells layers.
-    bool clamped = false;
-    if ((horizon + 1) * cells > MAX_CELLS) {
-        horizon = MAX_CELLS / cells - 1;
-        clamped = true;
-    }
-    if (!table.cell_free(s, o.start_time) || to_goal(s) == NEVER || stay == NEVER)
-        return timed_result(g, {}, 0, Status::no_path);
-    if (int64_t(stay) - o.start_time > horizon)
-        return timed_result(g, {}, 0, o.max_time >= 0 || clamped ? Status::max_cost : Status::no_path);
-
-    GridView<3> stacked;
-    stacked.rows = static_cast<int32_t>(horizon + 1);
-    stacked.cols = g.rows();
-    stacked.depth = g.cols();
-    stacked.shape[0] = stacked.rows;
-    stacked.shape[1] = g.rows();
-    stacked.shape[2] = g.cols();
-    const int32_t count = static_cast<int32_t>((horizon + 1) * cells);
+    const Stacked k = stacked(g, s, goal, table, o.start_time, o.max_time, to_goal);
+    if (k.refusal != Status::found) return timed_result(g, {}, 0, k.refusal);
     const Cell start{0, g.row(s), g.col(s)};
-    const Cell first_goal{stay - o.start_time, g.row(goal), g.col(goal)};
-    const TimedMoves moves{&g, &table, &to_goal, o.start_time, static_cast<int32_t>(horizon)};
+    const Cell first_goal{k.stay, g.row(goal), g.col(goal)};
+    const TimedMoves moves{&g, &table, &to_goal, o.start_time, k.horizon};
     const TimedEstimate h(to_goal, cells);
     const auto term = [&](const At& a) { return h(a.i - a.x * cells); };
-    const int32_t stay_rel = stay - o.start_time;
-    const auto staying = [&](int32_t i) { return i / cells >= stay_rel && i % cells == goal; };
+    const auto staying = [&](int32_t i) { return i / cells >= k.stay && i % cells == goal; };
 
     const auto run = [&](auto* tag) {
         using Cells = std::remove_pointer_t<decltype(tag)>;
-        Search<3, Cells, TimedMoves> search(stacked, count, start, first_goal, moves, stop);
+        Search<3, Cells, TimedMoves> search(k.view, k.count, start, first_goal, moves, stop);
         FHeap<Node> open;
         const RunEnd end = best_first(search, open, term, staying, ExpansionLimit{o.max_expansions});
         // The proving horizon refuses nothing a plan could need: only a
         // caller's max_time (or the 32-bit clamp) makes a limit.
-        const bool limited = o.max_time >= 0 || clamped;
-        const Status status = status_of(end, limited && search.moves().pruned);
+        const Status status = status_of(end, k.limited && search.moves().pruned);
         Result<3> r = search.finish(status == Status::found, open, false);
         std::vector<int32_t> path;
         path.reserve(r.path.size());
         for (const auto& p : r.path) path.push_back(g.index(p[1], p[2]));
         return timed_result(g, path, r.expansions, status);
     };
-    if (count >= TILED_FROM) return run(static_cast<TiledCells<3>*>(nullptr));
-    return run(static_cast<FlatCells<3>*>(nullptr));
+    return stacked_storage(k.count, run);
 }
 
 }  // namespace gridsearch::mapf

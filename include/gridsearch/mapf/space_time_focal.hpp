@@ -31,33 +31,18 @@ inline FocalPlan space_time_focal(const Graph& g, int32_t s, int32_t goal, const
                                   const StopCheck& stop = {}) {
     FocalPlan out;
     const int32_t cells = g.cells();
-    const int32_t stay = staying_from(table, goal, 0);
-    int64_t horizon = proving_horizon(g, table, 0);
-    bool clamped = false;
-    if ((horizon + 1) * cells > MAX_CELLS) {
-        horizon = MAX_CELLS / cells - 1;
-        clamped = true;
-    }
-    if (!table.cell_free(s, 0) || to_goal(s) == NEVER || stay == NEVER) return out;
-    if (stay > horizon) {
-        out.status = Status::max_cost;
+    const Stacked k = stacked(g, s, goal, table, 0, -1, to_goal);
+    if (k.refusal != Status::found) {
+        out.status = k.refusal;
         return out;
     }
-    GridView<3> stacked;
-    stacked.rows = static_cast<int32_t>(horizon + 1);
-    stacked.cols = g.rows();
-    stacked.depth = g.cols();
-    stacked.shape[0] = stacked.rows;
-    stacked.shape[1] = g.rows();
-    stacked.shape[2] = g.cols();
-    const int32_t count = static_cast<int32_t>((horizon + 1) * cells);
-    const TimedMoves moves{&g, &table, &to_goal, 0, static_cast<int32_t>(horizon)};
+    const TimedMoves moves{&g, &table, &to_goal, 0, k.horizon};
     const auto term = [&](const At& a) { return double(to_goal(a.i - a.x * cells)); };
-    const auto staying = [&](int32_t i) { return i / cells >= stay && i % cells == goal; };
+    const auto staying = [&](int32_t i) { return i / cells >= k.stay && i % cells == goal; };
     const auto run = [&](auto* tag) {
         using Cells = std::remove_pointer_t<decltype(tag)>;
-        Search<3, Cells, TimedMoves> search(stacked, count, {0, g.row(s), g.col(s)}, {stay, g.row(goal), g.col(goal)},
-                                            moves, stop);
+        Search<3, Cells, TimedMoves> search(k.view, k.count, {0, g.row(s), g.col(s)},
+                                            {k.stay, g.row(goal), g.col(goal)}, moves, stop);
         std::unordered_map<int32_t, int32_t> conflicts{{search.at_start().i, 0}};
         const auto key = [&](const At& a, const auto&) {
             const auto known = conflicts.find(a.i);
@@ -87,14 +72,11 @@ inline FocalPlan space_time_focal(const Graph& g, int32_t s, int32_t goal, const
             out.bound = low < 0 ? out.cost : std::min(low, out.cost);
             out.status = Status::found;
         } else {
-            out.status = clamped && search.moves().pruned ? Status::max_cost : Status::no_path;
+            out.status = k.limited && search.moves().pruned ? Status::max_cost : Status::no_path;
             search.finish(false, ws.radix, false);
         }
     };
-    if (count >= TILED_FROM)
-        run(static_cast<TiledCells<3>*>(nullptr));
-    else
-        run(static_cast<FlatCells<3>*>(nullptr));
+    stacked_storage(k.count, run);
     return out;
 }
 
