@@ -15,10 +15,9 @@ from gridsearch import io, mapf
 from helpers import check_stop, interrupt_child, random_grid
 from mapf_model import joint_optimum, plan_faults, sum_of_costs
 
-SHARED = Path(__file__).resolve().parents[2] / "shared" / "mapf"
-HERE_MAPF = Path(__file__).resolve().parents[1] / "data" / "maps"
-MAP = SHARED / "random-32-32-10.map"
-SCEN = SHARED / "random-32-32-10-random-1.scen"
+DATA = Path(__file__).resolve().parents[1] / "data" / "mapf"
+MAP = DATA / "random-32-32-10.map"
+SCEN = DATA / "random-32-32-10-random-1.scen"
 needs_benchmark = pytest.mark.skipif(not MAP.exists(), reason="the MAPF benchmark files are not here")
 
 
