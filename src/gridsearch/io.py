@@ -10,6 +10,10 @@ every `Grid` method takes them, so a scenario's start is (start y, start x).
 The same files serve single-agent queries and multi-agent instances (the
 first N rows: N agents).
 
+ROS map_server maps (`read_ros_map`): a YAML file naming an image (PGM,
+or PNG when Pillow is installed) with `resolution`, `origin`, `negate`,
+`occupied_thresh`, `free_thresh` and `mode`.
+
 This module needs NumPy only.
 """
 
@@ -22,7 +26,8 @@ from typing import NamedTuple, Union
 import numpy as np
 import numpy.typing as npt
 
-__all__ = ["Scenario", "read_map", "read_scenario", "write_map", "write_scenario"]
+__all__ = ["RosMap", "Scenario", "read_map", "read_pgm", "read_ros_map", "read_scenario", "write_map",
+           "write_pgm", "write_scenario"]
 
 PathLike = Union[str, "os.PathLike[str]"]
 WALKABLE = frozenset(".GS")
@@ -135,3 +140,145 @@ def write_scenario(path: PathLike, starts: npt.ArrayLike, goals: npt.ArrayLike, 
     for (sr, sc), (gr, gc), o, b in zip(s, g, best, bucket):
         out.append(f"{b}\t{map_name}\t{width}\t{height}\t{sc}\t{sr}\t{gc}\t{gr}\t{o:.8f}")
     Path(path).write_text("\n".join(out) + "\n")
+
+
+class RosMap(NamedTuple):
+    """A ROS map_server map: `occupancy` (int8: -1 unknown, 0 free to 100
+    occupied) in ROS order, row i and column j being the cell whose centre is
+    at x = origin[0] + (j + 0.5) * resolution, y = origin[1] + (i + 0.5) *
+    resolution (so row 0 is the image's bottom row); `resolution` in metres
+    per cell; `origin` (x, y, yaw) of cell (0, 0)'s outer corner."""
+
+    occupancy: npt.NDArray[np.int8]
+    resolution: float
+    origin: tuple[float, float, float]
+
+
+def _pgm_tokens(data: bytes, path: PathLike) -> tuple[bytes, list[int], int]:
+    """The magic, width, height, maxval of a PGM header, and where the pixels start."""
+    tokens: list[bytes] = []
+    at = 0
+    while len(tokens) < 4:
+        while at < len(data) and data[at:at + 1].isspace():
+            at += 1
+        if data[at:at + 1] == b"#":
+            while at < len(data) and data[at:at + 1] not in (b"\n", b"\r"):
+                at += 1
+            continue
+        start = at
+        while at < len(data) and not data[at:at + 1].isspace():
+            at += 1
+        if start == at:
+            raise ValueError(f"{path}: a PGM header needs a magic number, width, height and maxval")
+        tokens.append(data[start:at])
+    try:
+        values = [int(t) for t in tokens[1:]]
+    except ValueError:
+        raise ValueError(f"{path}: the PGM header's width, height and maxval must be integers") from None
+    return tokens[0], values, at + 1
+
+
+def read_pgm(path: PathLike) -> npt.NDArray[np.uint16]:
+    """A PGM image (P2 text or P5 binary, 8 or 16 bits) as rows from the top."""
+    data = Path(path).read_bytes()
+    magic, (width, height, maxval), start = _pgm_tokens(data, path)
+    if magic not in (b"P2", b"P5"):
+        raise ValueError(f"{path}: not a PGM image (magic {magic!r}, expected P2 or P5)")
+    if width < 0 or height < 0 or not 0 < maxval < 65536:
+        raise ValueError(f"{path}: bad PGM size {width} x {height} or maxval {maxval}")
+    n = width * height
+    if magic == b"P5":
+        dtype = np.dtype(">u2") if maxval > 255 else np.dtype(np.uint8)
+        pixels = np.frombuffer(data, dtype=dtype, count=-1, offset=start)
+        if len(pixels) < n:
+            raise ValueError(f"{path}: the image has {len(pixels)} of {n} pixels")
+        image = pixels[:n].astype(np.uint16)
+    else:
+        try:
+            text = np.array(data[start:].split(), dtype=np.int64)[:n]
+        except ValueError:
+            raise ValueError(f"{path}: the P2 pixels must be integers") from None
+        if len(text) < n:
+            raise ValueError(f"{path}: the image has {len(text)} of {n} pixels")
+        if text.size and (int(text.min()) < 0 or int(text.max()) > maxval):
+            raise ValueError(f"{path}: a pixel is outside 0..{maxval}")
+        image = text.astype(np.uint16)
+    if int(image.max(initial=0)) > maxval:
+        raise ValueError(f"{path}: a pixel is above maxval {maxval}")
+    return image.reshape(height, width)
+
+
+def write_pgm(path: PathLike, image: npt.ArrayLike, *, binary: bool = True) -> None:
+    """Writes an 8-bit image (rows from the top) as PGM: P5, or P2 text."""
+    a = np.asarray(image)
+    if a.ndim != 2 or a.dtype.kind not in "iu" or (a.size and (a.min() < 0 or a.max() > 255)):
+        raise ValueError("a PGM image here is a 2D array of integers 0..255")
+    header = f"{'P5' if binary else 'P2'}\n{a.shape[1]} {a.shape[0]}\n255\n".encode()
+    body = a.astype(np.uint8).tobytes() if binary else "\n".join(" ".join(map(str, row)) for row in a.tolist()).encode()
+    Path(path).write_bytes(header + body + (b"" if binary else b"\n"))
+
+
+def _yaml(path: PathLike) -> dict[str, str]:
+    """The flat `key: value` lines of a map_server YAML file."""
+    out = {}
+    for k, line in enumerate(Path(path).read_text().splitlines(), start=1):
+        text = line.split("#", 1)[0].strip()
+        if not text:
+            continue
+        if ":" not in text:
+            raise ValueError(f"{path}, line {k}: expected 'key: value', got {line!r}")
+        key, value = text.split(":", 1)
+        out[key.strip()] = value.strip().strip("'\"")
+    return out
+
+
+def read_ros_map(yaml_path: PathLike) -> RosMap:
+    """A ROS map_server map: the YAML file and the image it names."""
+    meta = _yaml(yaml_path)
+    for key in ("image", "resolution", "origin"):
+        if key not in meta:
+            raise ValueError(f"{yaml_path}: no {key!r}")
+    try:
+        resolution = float(meta["resolution"])
+        origin = tuple(float(v) for v in meta["origin"].strip("[]").split(","))
+        negate = int(meta.get("negate", "0"))
+        occupied = float(meta.get("occupied_thresh", "0.65"))
+        free = float(meta.get("free_thresh", "0.196"))
+    except ValueError:
+        raise ValueError(f"{yaml_path}: resolution, origin, negate and the thresholds must be numbers") from None
+    if len(origin) != 3:
+        raise ValueError(f"{yaml_path}: origin must be [x, y, yaw], got {meta['origin']}")
+    if not resolution > 0:
+        raise ValueError(f"{yaml_path}: resolution must be > 0, got {resolution}")
+    mode = meta.get("mode", "trinary")
+    if mode not in ("trinary", "scale", "raw"):
+        raise ValueError(f"{yaml_path}: mode must be trinary, scale or raw, got {mode!r}")
+    image_path = Path(meta["image"])
+    if not image_path.is_absolute():
+        image_path = Path(yaml_path).parent / image_path
+    if not image_path.is_file():
+        raise ValueError(f"{yaml_path}: the image {image_path} does not exist")
+    if image_path.suffix.lower() in (".pgm", ".pnm"):
+        pixels = read_pgm(image_path).astype(np.float64)
+        top = 65535.0 if pixels.max(initial=0) > 255 else 255.0
+    else:
+        try:
+            from PIL import Image
+        except ImportError:
+            raise ValueError(f"{image_path}: reading this image needs Pillow (pip install pillow); "
+                             "PGM images need nothing more") from None
+        with Image.open(image_path) as im:
+            pixels = np.asarray(im.convert("L"), dtype=np.float64)
+        top = 255.0
+    if mode == "raw":
+        occupancy = np.clip(pixels, -1, 100)
+    else:
+        p = pixels / top if negate else (top - pixels) / top
+        occupancy = np.full(p.shape, -1.0)
+        occupancy[p > occupied] = 100
+        occupancy[p < free] = 0
+        if mode == "scale":
+            between = (p >= free) & (p <= occupied)
+            occupancy[between] = np.rint(99 * (p[between] - free) / (occupied - free))
+    # map_server's order: the image's bottom row is y index 0.
+    return RosMap(occupancy[::-1].astype(np.int8).copy(), resolution, (origin[0], origin[1], origin[2]))
