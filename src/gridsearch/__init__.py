@@ -17,11 +17,12 @@ from ._batch import (
     focal2D_batch,
     focal3D_batch,
 )
-from ._grid import Grid, PathResult
+from ._grid import Grid, PathResult, WorldPath
 
 __all__ = [
     "Grid",
     "PathResult",
+    "WorldPath",
     "__version__",
     "astar2D_batch",
     "astar2D_heuristic_grid_batch",

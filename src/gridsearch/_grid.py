@@ -76,6 +76,38 @@ class PathResult(_PathFields):
                 f"visited={visited}, status={self.status!r})")
 
 
+class WorldPath(NamedTuple):
+    """A path in world coordinates: `points` (N, 2) float64 (x, y) of the
+    cells' centres, `cost` (the grid path's cost times the resolution),
+    `status`, and the grid `result` it came from."""
+
+    points: npt.NDArray[np.float64]
+    cost: float
+    status: str
+    result: PathResult
+
+
+def _frame(resolution: Any, origin: Any, ndim: int) -> tuple[float, float, float] | None:
+    """(resolution, x, y) of a world frame, or None."""
+    if resolution is None and origin is None:
+        return None
+    if ndim != 2:
+        raise ValueError(f"a world frame (resolution, origin) is for 2D grids, this one is {ndim}D")
+    res = 1.0 if resolution is None else _args.real(resolution, "resolution")
+    if not (res > 0 and math.isfinite(res)):
+        raise ValueError(f"resolution must be > 0 and finite, got {res}")
+    if origin is None:
+        return res, 0.0, 0.0
+    if isinstance(origin, (str, bytes)) or not hasattr(origin, "__len__") or len(origin) not in (2, 3):
+        raise ValueError(f"origin must be (x, y) or (x, y, yaw), got {origin!r}")
+    values = [_args.real(v, "origin") for v in origin]
+    if not all(math.isfinite(v) for v in values):
+        raise ValueError(f"origin must be finite, got {origin!r}")
+    if len(values) == 3 and values[2] != 0.0:
+        raise ValueError(f"origin's yaw must be 0 (a rotated map is not supported), got {values[2]}")
+    return res, values[0], values[1]
+
+
 class Grid:
     """A grid of per-cell costs with a move set, converted and checked once.
 
@@ -97,12 +129,18 @@ class Grid:
     precompute_jumps: compute every cell's jumps once (JPS+), so that jump
     point search looks them up instead of scanning: 16 bytes a cell with 4
     neighbours, 32 with 8. For 2D grids whose walkable cells all cost the same.
+    resolution, origin: a world frame for a 2D grid (a robot map): metres per
+    cell, and the world (x, y) of cell (0, 0)'s outer corner (a yaw of 0 may
+    follow), x along the columns and y along the rows, as in a ROS map from
+    `io.read_ros_map`. Then `to_cell`, `to_world` and `astar_world` convert.
     """
 
     def __init__(self, cells: npt.ArrayLike, *, connectivity: int | None = None, corner_cutting: bool = True,
                  cost_model: str = "enter", use_uniform_step_cost: bool = False,
-                 blocked: float | None = None, precompute_jumps: bool = False) -> None:
+                 blocked: float | None = None, precompute_jumps: bool = False,
+                 resolution: float | None = None, origin: Any = None) -> None:
         array = _args.grid_cells(cells)
+        frame = _frame(resolution, origin, array.ndim)
         cost_model = COST_MODELS[_args.choice(cost_model, "cost_model", COST_MODELS)]
         if connectivity is None:
             connectivity = 8 if array.ndim == 2 else 26
@@ -131,6 +169,7 @@ class Grid:
         self._corner_cutting = corner_cutting
         self._cost_model = cost_model
         self._uniform = use_uniform_step_cost
+        self._frame = frame
 
     @property
     def shape(self) -> tuple[int, ...]:
@@ -168,6 +207,59 @@ class Grid:
     def min_cost(self) -> float:
         """The smallest cost of a walkable cell (inf when none is walkable)."""
         return float(self._native.min_cost)
+
+    @property
+    def resolution(self) -> float | None:
+        """Metres per cell, or None without a world frame."""
+        return None if self._frame is None else self._frame[0]
+
+    @property
+    def origin(self) -> tuple[float, float] | None:
+        """The world (x, y) of cell (0, 0)'s outer corner, or None."""
+        return None if self._frame is None else (self._frame[1], self._frame[2])
+
+    def _world(self) -> tuple[float, float, float]:
+        if self._frame is None:
+            raise ValueError("this Grid has no world frame: give resolution= (and origin=) when making it")
+        return self._frame
+
+    def to_cell(self, points: npt.ArrayLike) -> npt.NDArray[np.int64]:
+        """The cells (row, column) holding world points (x, y): one (2,) point
+        or an (N, 2) array. A point outside the map is a ValueError naming it."""
+        res, ox, oy = self._world()
+        p = np.asarray(points, dtype=np.float64)
+        one = p.ndim == 1
+        p = p.reshape(-1, 2) if p.size or not one else p.reshape(0, 2)
+        if p.ndim != 2 or p.shape[1] != 2:
+            raise ValueError(f"points must be (x, y) or an (N, 2) array, got shape {np.shape(points)}")
+        cells = np.stack([np.floor((p[:, 1] - oy) / res), np.floor((p[:, 0] - ox) / res)], axis=1)
+        inside = np.isfinite(cells).all(axis=1)
+        inside &= (cells[:, 0] >= 0) & (cells[:, 0] < self._shape[0]) & (cells[:, 1] >= 0) & (cells[:, 1] < self._shape[1])
+        if not inside.all():
+            k = int(np.argmin(inside))
+            x0, y0, x1, y1 = ox, oy, ox + self._shape[1] * res, oy + self._shape[0] * res
+            raise ValueError(f"point {k} ({float(p[k, 0])}, {float(p[k, 1])}) lies outside the map "
+                             f"[{x0}, {x1}) x [{y0}, {y1})")
+        out = cells.astype(np.int64)
+        return out[0] if one else out
+
+    def to_world(self, cells: npt.ArrayLike) -> npt.NDArray[np.float64]:
+        """The world (x, y) of cell centres: one (row, column) or an (N, 2) array."""
+        res, ox, oy = self._world()
+        one = np.ndim(cells) == 1
+        c = _args.cells(cells, "cells", self._shape) if np.size(cells) else np.zeros((0, 2), np.int64)
+        xy = np.stack([ox + (c[:, 1] + 0.5) * res, oy + (c[:, 0] + 0.5) * res], axis=1)
+        return xy[0] if one else xy
+
+    def astar_world(self, start: Any, goal: Any, **options: Any) -> WorldPath:
+        """`astar` between world points (x, y): the cells holding them, the
+        path's cell centres in metres, and its cost times the resolution
+        (metres on a bool grid). `options` are `astar`'s."""
+        res = self._world()[0]
+        s = tuple(int(v) for v in self.to_cell(start))
+        t = tuple(int(v) for v in self.to_cell(goal))
+        r = self.astar(s, t, **options)
+        return WorldPath(self.to_world(r.path) if len(r.path) else np.zeros((0, 2)), r.cost * res, r.status, r)
 
     def __repr__(self) -> str:
         return (f"Grid(shape={self.shape}, connectivity={self.connectivity}, corner_cutting={self.corner_cutting}, "
