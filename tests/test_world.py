@@ -76,3 +76,35 @@ def test_bad_frames_and_points():
         g.astar_world((0.0, 0.0), (1.2, 1.2))
     with pytest.raises(ValueError, match="outside"):
         g.to_cell((float("nan"), 1.2))
+
+
+def test_goal_tolerance_takes_the_nearest_reachable_cell():
+    from helpers import random_grid
+    from oracle import oracle
+
+    rng = np.random.default_rng(9)
+    for trial in range(60):
+        cells = random_grid(rng, (int(rng.integers(3, 14)), int(rng.integers(3, 14))), 0.3)
+        grid = gridsearch.Grid(cells, corner_cutting=bool(rng.integers(2)))
+        free = np.argwhere(cells)
+        s = tuple(int(v) for v in free[rng.integers(len(free))])
+        t = (int(rng.integers(cells.shape[0])), int(rng.integers(cells.shape[1])))
+        tol = float(rng.uniform(0, 4))
+        _, dist = oracle(np.where(cells, 1.0, np.inf), s, s, 8, grid.corner_cutting, "enter", False)
+        near = [(((r - t[0]) ** 2 + (c - t[1]) ** 2), dist[r, c]) for r, c in np.argwhere(cells)
+                if (r - t[0]) ** 2 + (c - t[1]) ** 2 <= tol * tol and np.isfinite(dist[r, c])]
+        r = grid.astar(s, t, goal_tolerance=tol)
+        if not near:
+            assert r.status == "no_path" and len(r.path) == 0
+            continue
+        best = min(near)
+        end = tuple(int(v) for v in r.path[-1])
+        assert r.found and ((end[0] - t[0]) ** 2 + (end[1] - t[1]) ** 2, r.cost) == pytest.approx(best), trial
+    # In metres on a world frame, and bad tolerances.
+    g = gridsearch.Grid(np.ones((10, 10), bool), resolution=0.5)
+    w = g.astar_world((0.25, 0.25), (4.75, 4.75), goal_tolerance=0.8)
+    assert np.hypot(*(w.points[-1] - (4.75, 4.75))) <= 0.8 and w.status == "found"
+    with pytest.raises(ValueError, match="goal_tolerance must be"):
+        g.astar((0, 0), (1, 1), goal_tolerance=-1)
+    with pytest.raises(ValueError, match="one goal"):
+        g.astar((0, 0), [(1, 1), (2, 2)], goal_tolerance=1)

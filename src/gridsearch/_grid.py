@@ -254,10 +254,13 @@ class Grid:
     def astar_world(self, start: Any, goal: Any, **options: Any) -> WorldPath:
         """`astar` between world points (x, y): the cells holding them, the
         path's cell centres in metres, and its cost times the resolution
-        (metres on a bool grid). `options` are `astar`'s."""
+        (metres on a bool grid). `options` are `astar`'s; goal_tolerance is
+        in metres here."""
         res = self._world()[0]
         s = tuple(int(v) for v in self.to_cell(start))
         t = tuple(int(v) for v in self.to_cell(goal))
+        if options.get("goal_tolerance") is not None:
+            options = {**options, "goal_tolerance": _args.real(options["goal_tolerance"], "goal_tolerance") / res}
         r = self.astar(s, t, **options)
         return WorldPath(self.to_world(r.path) if len(r.path) else np.zeros((0, 2)), r.cost * res, r.status, r)
 
@@ -267,7 +270,7 @@ class Grid:
 
     def astar(self, start: Any, goal: Any, *, w: float = 1.0, heuristic: npt.ArrayLike | None = None,
               max_cost: float = math.inf, max_expansions: int | None = None, visited: bool = False,
-              algorithm: str = "auto") -> PathResult:
+              algorithm: str = "auto", goal_tolerance: float | None = None) -> PathResult:
         """A* from start to goal; the cheapest path with w = 1 (and no
         heuristic, or an admissible one), weighted A* (f = g + w h) with w > 1.
 
@@ -290,8 +293,16 @@ class Grid:
         jump point search, a ValueError saying why where it does not apply.
         With jump point search, expansions counts the jump points expanded and
         visited marks them; the path is every cell, as with A*.
+
+        goal_tolerance: a distance in cells (centre to centre). The path then
+        ends at the reachable cell nearest the goal within it, the cheaper of
+        equally near ones (nav2's meaning), rather than at the cheapest cell
+        of a set of goals; expansions add up over the searches this takes.
         """
         s = _args.cell(start, "start", self._shape)
+        if goal_tolerance is not None:
+            return self._near_goal(s, goal, goal_tolerance, w, heuristic, max_cost, max_expansions, visited,
+                                   algorithm)
         if _many(goal):
             goals = _args.cells(goal, "goal", self._shape)
             if len(goals) == 0:
@@ -301,6 +312,35 @@ class Grid:
         t = _args.cell(goal, "goal", self._shape)
         args = self._astar_options(w, heuristic, max_cost, max_expansions, visited, algorithm)
         return PathResult(*self._native.astar(s, t, *args))
+
+    def _near_goal(self, s: list[int], goal: Any, tolerance: Any, *options: Any) -> PathResult:
+        """astar to the reachable cell nearest `goal` within `tolerance`: the
+        cells of each distance in turn, nearest first, as several goals."""
+        tol = _args.real(tolerance, "goal_tolerance")
+        if not (tol >= 0 and math.isfinite(tol)):
+            raise ValueError(f"goal_tolerance must be >= 0 and finite, got {tol}")
+        if _many(goal):
+            raise ValueError("goal_tolerance takes one goal cell, not several")
+        t = np.asarray(_args.cell(goal, "goal", self._shape))
+        reach = int(math.floor(tol))
+        axes = [np.arange(-reach, reach + 1)] * self.ndim
+        offsets = np.stack(np.meshgrid(*axes, indexing="ij"), axis=-1).reshape(-1, self.ndim)
+        squared = (offsets ** 2).sum(axis=1)
+        cells = t + offsets
+        keep = (squared <= tol * tol) & np.all((cells >= 0) & (cells < np.asarray(self._shape)), axis=1)
+        cells, squared = cells[keep], squared[keep]
+        walkable = self.walkable[tuple(cells.T)]
+        cells, squared = cells[walkable], squared[walkable]
+        args = self._astar_options(*options)
+        expansions = 0
+        for d in np.unique(squared):
+            ring = np.ascontiguousarray(cells[squared == d], dtype=np.int64)
+            r = PathResult(*self._native.astar_goals(s, ring, *args))
+            expansions += r.expansions
+            if r.status != "no_path":  # found, or a limit stopped it
+                return r._replace(expansions=expansions)
+        return PathResult(np.zeros((0, self.ndim), np.int32), math.inf, expansions,
+                          np.zeros(self._shape, bool) if args[4] else None, "no_path")
 
     def astar_batch(self, queries: npt.ArrayLike, *, w: float = 1.0, heuristic: npt.ArrayLike | None = None,
                     max_cost: float = math.inf, max_expansions: int | None = None, threads: int | None = None,
