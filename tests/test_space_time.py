@@ -168,3 +168,24 @@ def test_table_refuses_changes_while_a_search_reads_it():
     assert refused == 3 and results and all(r.found and r.cost == results[0].cost for r in results)
     table.forbid_cell((5, 5), 3)  # accepted once no search runs
     assert len(table) == 2
+
+
+def test_the_last_time_steps():
+    # Constraints at the last time step a table takes: no overflow, the two
+    # searches agree, and a goal forbidden then can never be stayed at.
+    grid = gridsearch.Grid(np.ones((3, 3), bool), connectivity=4)
+    last = 2**31 - 2
+    table = ReservationTable(grid)
+    table.forbid_move((0, 0), (0, 1), last)
+    table.forbid_cell((1, 1), last)
+    for algorithm in ("sipp", "astar"):
+        assert grid.space_time_astar((0, 0), (2, 2), constraints=table, algorithm=algorithm).cost == 4
+        assert grid.space_time_astar((0, 0), (1, 1), constraints=table, algorithm=algorithm).status == "no_path"
+        # From the last time step on, only staying put fits.
+        assert grid.space_time_astar((0, 0), (2, 2), start_time=last, algorithm=algorithm).status == "max_cost"
+        assert grid.space_time_astar((2, 2), (2, 2), start_time=last, algorithm=algorithm).cost == 0
+    # A plan longer than the cap on returned plans is not searched for.
+    late = ReservationTable(grid)
+    late.forbid_cell((1, 1), 2**27)
+    for algorithm in ("sipp", "astar"):
+        assert grid.space_time_astar((0, 0), (1, 1), constraints=late, algorithm=algorithm).status == "max_cost"

@@ -147,8 +147,9 @@ public:
             if (t > begin) fn(Interval{begin, t - 1});
             begin = t + 1;
         }
-        if (until == NEVER)
-            fn(Interval{begin, NEVER});
+        if (until == NEVER) {
+            if (begin < NEVER) fn(Interval{begin, NEVER});  // times end below NEVER
+        }
         else if (until > begin)
             fn(Interval{begin, until - 1});
     }

@@ -195,8 +195,10 @@ inline PlanResult<2> sipp(const Graph& g, int32_t s, int32_t goal, const Reserva
     const int32_t first = space.state_at(s, o.start_time);
     const int32_t last = space.last_state(goal);
     if (first < 0 || last < 0) return timed_result(g, {}, 0, Status::no_path);
-    const int64_t horizon =
-        o.max_time >= 0 ? int64_t(o.max_time) - o.start_time : std::numeric_limits<int64_t>::max();
+    // Arrivals end below NEVER and at MAX_PLAN_STEPS after the start.
+    const int64_t horizon = std::min<int64_t>(
+        {o.max_time >= 0 ? int64_t(o.max_time) - o.start_time : std::numeric_limits<int64_t>::max(), MAX_PLAN_STEPS,
+         int64_t(NEVER) - 1 - o.start_time});
 
     GridView<2> view;
     view.rows = g.rows();
@@ -211,6 +213,7 @@ inline PlanResult<2> sipp(const Graph& g, int32_t s, int32_t goal, const Reserva
         view, space.count(), {a.x, a.y, a.z}, {b.x, b.y, b.z}, moves, stop, nullptr, NoListener{}, space);
     FHeap<Node> open;
     const RunEnd end = best_first(search, open, term, NoMoreGoals{}, ExpansionLimit{o.max_expansions});
+    // Without max_time only the plan length cap prunes; it is a limit too.
     const Status status = status_of(end, search.moves().pruned);
     std::vector<int32_t> path;
     if (status == Status::found) {

@@ -65,7 +65,7 @@ inline int32_t staying_from(const ReservationTable& table, int32_t goal, int32_t
 inline int64_t proving_horizon(const Graph& g, const ReservationTable& table, int32_t start_time) {
     int64_t walkable = 0;
     for (int32_t i = 0; i < g.cells(); ++i) walkable += g.free(i);
-    return std::max<int64_t>(table.last_change() + 1, start_time) + walkable - start_time;
+    return std::max<int64_t>(int64_t(table.last_change()) + 1, start_time) + walkable - start_time;
 }
 
 // The stacked grid of one search from start_time: layers 0..horizon, and
@@ -86,9 +86,12 @@ inline Stacked stacked(const Graph& g, int32_t s, int32_t goal, const Reservatio
     const int32_t stay = staying_from(table, goal, start_time);
     int64_t horizon = max_time >= 0 ? int64_t(max_time) - start_time : proving_horizon(g, table, start_time);
     k.limited = max_time >= 0;
-    // State numbers are 32-bit: at most MAX_CELLS / cells layers.
-    if ((horizon + 1) * cells > MAX_CELLS) {
-        horizon = MAX_CELLS / cells - 1;
+    // State numbers are 32-bit: at most MAX_CELLS / cells layers; the last
+    // layer's time is below NEVER; a plan is at most MAX_PLAN_STEPS long.
+    const int64_t most = std::min<int64_t>({MAX_CELLS / std::max(cells, 1) - 1, int64_t(NEVER) - 1 - start_time,
+                                            MAX_PLAN_STEPS});
+    if (horizon > most) {
+        horizon = most;
         k.limited = true;
     }
     if (!table.cell_free(s, start_time) || to_goal(s) == NEVER || stay == NEVER) {

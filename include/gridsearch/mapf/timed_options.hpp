@@ -17,6 +17,10 @@ namespace gridsearch::mapf {
 
 enum class TimedAlgorithm { sipp, astar };
 
+// The longest plan a search returns, in time steps (its path holds one cell
+// a step): a longer one is not searched for, and the search says max_cost.
+inline constexpr int64_t MAX_PLAN_STEPS = int64_t(1) << 26;
+
 struct TimedOptions {
     TimedAlgorithm algorithm = TimedAlgorithm::sipp;
     int32_t start_time = 0;     // the time step at the start
