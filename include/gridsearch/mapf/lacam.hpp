@@ -53,6 +53,9 @@ class Lacam {
 
 public:
     enum class Step { improved, exhausted, stopped };
+    // The search stops (as if out of time) before its configurations take
+    // more memory than this.
+    static constexpr std::size_t MAX_BYTES = std::size_t(4) << 30;
 
     Lacam(const Instance& instance, DistanceTable& dist, uint64_t seed)
         : in_(instance), dist_(dist), pibt_(instance, dist, seed), random_(seed ^ 0x9e3779b97f4a7c15ull) {
@@ -81,7 +84,7 @@ public:
             return Step::improved;
         }
         while (!open_.empty()) {
-            if ((++turns & 15) == 0 && stop()) return Step::stopped;
+            if ((++turns & 15) == 0 && (stop() || bytes() > MAX_BYTES)) return Step::stopped;
             High* node = open_.back();
             if (goal_ != nullptr && node->f() >= goal_->g) {
                 open_.pop_back();
@@ -141,6 +144,11 @@ public:
         return out;
     }
     std::size_t configurations() const { return highs_.size(); }
+    // About what the configurations and constraints hold.
+    std::size_t bytes() const {
+        return highs_.size() * (sizeof(High) + in_.agents() * (sizeof(int32_t) * 2 + sizeof(float))) +
+               lows_.size() * sizeof(Low);
+    }
 
 private:
     High& make(const Config& q, High* parent) {
