@@ -63,6 +63,6 @@ def test_nothing_but_the_functions_at_import():
     assert out.splitlines() == [
         "['astar2D', 'astar2D_heuristic_grid', 'astar3D', 'astar3D_heuristic_grid']",
         "['focal2D', 'focal3D']",
-        "['Grid', 'PathResult', 'astar2D_batch', 'astar2D_heuristic_grid_batch', 'astar3D_batch', "
+        "['Grid', 'PathResult', 'WorldPath', 'astar2D_batch', 'astar2D_heuristic_grid_batch', 'astar3D_batch', "
         "'astar3D_heuristic_grid_batch', 'focal2D_batch', 'focal3D_batch']",
     ]
