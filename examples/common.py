@@ -10,20 +10,17 @@ import numpy as np
 
 ROOT = Path(__file__).resolve().parent.parent
 
-def _io():
-    """The package's map reader, loaded from the source tree by file (it needs
+def _io() -> dict:
+    """The package's map reader, run from the source tree by file (it needs
     NumPy only), so that benchmarks run against any build of the package."""
-    import importlib.util
+    import runpy
 
-    spec = importlib.util.spec_from_file_location("_gridsearch_io", ROOT / "src" / "gridsearch" / "io.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
+    return runpy.run_path(str(ROOT / "src" / "gridsearch" / "io.py"))
 
 
 def read_map(path: str | Path) -> np.ndarray:
     """A map file's walkable cells as a bool array (height, width)."""
-    return _io().read_map(path)
+    return _io()["read_map"](path)
 
 
 def rooms_map(size: int = 512, room: int = 64, obstacles: float = 0.12, seed: int = 1) -> np.ndarray:

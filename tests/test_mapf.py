@@ -68,7 +68,8 @@ def test_lacam_on_the_benchmark_scenario(agents):
     sol = mapf.solve(gridsearch.Grid(cells, connectivity=4), scen.starts, scen.goals, time_limit=30,
                      max_iterations=300)
     check_solution(cells, scen.starts, scen.goals, sol)
-    assert sol.algorithm == "lacam" and sol.iterations == 300 and 0 <= sol.time_to_first_solution < 30
+    # The first plan is timed and came within the call's limit (not a bound on speed).
+    assert sol.algorithm == "lacam" and sol.iterations == 300 and 0 <= sol.time_to_first_solution <= 30
 
 
 @pytest.mark.parametrize("algorithm", ["lacam", "pibt"])
@@ -186,7 +187,10 @@ def test_time_limit_ends_the_improvement():
 
     began = time.monotonic()
     sol = mapf.solve(gridsearch.Grid(cells, connectivity=4), s, g, time_limit=0.3)
-    assert time.monotonic() - began < 5.0  # a bound on a missing clock check, not on speed
+    # 0.3 s asked for; without the clock check the call would run until 200
+    # agents' plan met its lower bound. How far calls overrun the limit is in
+    # benchmarks/mapf.md (wall against limit).
+    assert time.monotonic() - began < 5.0
     check_solution(cells, s, g, sol)
     # With no time at all there is no plan yet.
     sol = mapf.solve(gridsearch.Grid(cells, connectivity=4), s, g, time_limit=0.0)

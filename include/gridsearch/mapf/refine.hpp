@@ -99,7 +99,7 @@ private:
                 std::size_t a = 0;
                 while (a + 1 < n && pick >= delay(a)) pick -= delay(a++);
                 chosen_.push_back(static_cast<int32_t>(a));
-                mark_.assign(static_cast<std::size_t>(in_.graph.cells()), 0);
+                mark_.resize(static_cast<std::size_t>(in_.graph.cells()), 0);
                 for (int32_t c : paths_[a]) mark_[static_cast<std::size_t>(c)] = 1;
                 std::vector<int32_t> crossing;
                 for (std::size_t b = 0; b < n; ++b) {
@@ -110,6 +110,7 @@ private:
                             break;
                         }
                 }
+                for (int32_t c : paths_[a]) mark_[static_cast<std::size_t>(c)] = 0;  // all zero again
                 random_.shuffle(crossing);
                 for (std::size_t k = 0; k < crossing.size() && chosen_.size() < size; ++k)
                     chosen_.push_back(crossing[k]);
@@ -133,7 +134,7 @@ private:
     int64_t cost_ = 0;
     std::vector<int32_t> chosen_;
     std::vector<Path> fresh_;
-    std::vector<uint8_t> mark_;
+    std::vector<uint8_t> mark_;  // the cells of one path while its crossers are found, else all 0
 };
 
 }  // namespace gridsearch::mapf

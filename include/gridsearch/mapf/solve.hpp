@@ -100,11 +100,12 @@ inline Solution solve(const Grid<2>& grid, const std::vector<Cell>& starts, cons
     const Instance in(g, s, t);
     DistanceTable dist(g, in.goals);
     Solution out;
-    if (o.threads > 1 && !dist.grow_all(in.starts, o.threads, [&] {
-            if (interrupted && interrupted()) throw Interrupted();
-            return elapsed() >= o.time_limit;
-        }))
-        return out;
+    StopPoll poll(interrupted);
+    const auto out_of_time = [&] {
+        poll.at(0);  // Ctrl-C, asked at every call (the callers call it every few steps)
+        return elapsed() >= o.time_limit;
+    };
+    if (o.threads > 1 && !dist.grow_all(in.starts, o.threads, out_of_time)) return out;
     out.algorithm = o.algorithm;
     out.lower_bound = 0;
     for (std::size_t a = 0; a < in.agents(); ++a) {
@@ -116,11 +117,6 @@ inline Solution solve(const Grid<2>& grid, const std::vector<Cell>& starts, cons
         }
         out.lower_bound += d;
     }
-    StopPoll poll(interrupted);
-    const auto out_of_time = [&] {
-        poll.at(0);  // Ctrl-C, asked at every call (the callers call it every few steps)
-        return elapsed() >= o.time_limit;
-    };
 
     if (o.algorithm == Solver::pibt) {
         Pibt pibt(in, dist, o.seed);
